@@ -1,0 +1,87 @@
+#include "avs/import_script.h"
+
+#include <string.h>
+
+#include "avs/avs_library.h"
+#include "checkpoint_log.h"
+
+static AVS_Value make_value(short type) {
+    AVS_Value value;
+    memset(&value, 0, sizeof value);
+    value.type = type;
+    return value;
+}
+
+// Undoes what exists before the clip is taken, newest first.
+static int unwind(int status, AVS_ScriptEnvironment* environment) {
+    if (environment != nullptr) avs_library->avs_delete_script_environment(environment);
+    avs_free_library(avs_library);
+    return status;
+}
+
+int import_script(run_mode mode, const char* script_path, FILE* log, imported_script* script) {
+    const AVS_Library* avs = avs_library;
+
+    log_checkpoint_number(log, "create: script environment v", AVS_INTERFACE_VERSION);
+    AVS_ScriptEnvironment* environment = avs->avs_create_script_environment(AVS_INTERFACE_VERSION);
+    if (environment == nullptr) {
+        log_checkpoint(log, "failed: script environment");
+        fprintf(stderr, "failed to create Avisynth environment\n");
+        return unwind(2, nullptr);
+    }
+
+    // Checked in every mode, so a library that cannot serve the validation
+    // and source modes is refused the same way by all of them.
+    if (avs->avs_get_frame_props_ro == nullptr || avs->avs_prop_get_int == nullptr ||
+        avs->avs_prop_get_float == nullptr) {
+        log_checkpoint(log, "failed: frame property API unavailable");
+        fprintf(stderr,
+                "loaded AviSynth does not expose the frame property C API required by zevokit\n");
+        return unwind(2, environment);
+    }
+
+    if (is_validation_mode(mode)) {
+        AVS_Value blank = make_value('b');
+        blank.d.boolean = mode == RUN_VALIDATE ? 1 : 0;
+        if (avs->avs_set_var(environment, "zvk_validation_blank", blank) == 0) {
+            fprintf(stderr, "failed to set validation source mode\n");
+            return unwind(2, environment);
+        }
+    }
+
+    log_checkpoint(log, "import: script");
+    AVS_Value argument = make_value('s');
+    argument.d.string = script_path;
+    AVS_Value result = avs->avs_invoke(environment, "Import", argument, nullptr);
+
+    if (result.type == 'e') {
+        log_checkpoint(log, "failed: import");
+        fprintf(stderr, "%s\n", result.d.string != nullptr ? result.d.string : "");
+        avs->avs_release_value(result);
+        return unwind(1, environment);
+    }
+    if (result.type != 'c') {
+        log_checkpoint(log, "failed: script did not return clip");
+        fprintf(stderr, "script did not return a clip\n");
+        avs->avs_release_value(result);
+        return unwind(3, environment);
+    }
+
+    log_checkpoint(log, "take: clip");
+    AVS_Clip* clip = avs->avs_take_clip(result, environment);
+    avs->avs_release_value(result);
+    log_checkpoint(log, "get: video info");
+    const AVS_VideoInfo* video_info = avs->avs_get_video_info(clip);
+    log_checkpoint_number(log, "info: frames ", video_info->num_frames);
+
+    script->environment = environment;
+    script->clip = clip;
+    script->video_info = video_info;
+    return 0;
+}
+
+clip_error_text clip_error_suffix(AVS_Clip* clip) {
+    const char* message = avs_library->avs_clip_get_error(clip);
+    if (message == nullptr) return {"", ""};
+    return {": ", message};
+}

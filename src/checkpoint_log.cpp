@@ -1,0 +1,48 @@
+#include "checkpoint_log.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include "avs/avs_library.h"
+#include "platform.h"
+
+FILE* open_checkpoint_log(const char* csv_path, const char* script_path) {
+    size_t size = strlen(csv_path) + 12;
+    char* log_path = (char*)malloc(size);
+    if (log_path == nullptr) return nullptr;
+    snprintf(log_path, size, "%s.runner.log", csv_path);
+    FILE* log = fopen(log_path, "wb");
+    free(log_path);
+    if (log == nullptr) return nullptr;
+    log_checkpoint(log, "start");
+    log_checkpoint(log, "runner: " RUNNER_PLATFORM " " RUNNER_WIDTH);
+    log_checkpoint(log, script_path);
+    log_checkpoint(log, "load: " AVS_LIBRARY_FILE);
+    return log;
+}
+
+void log_checkpoint(FILE* log, const char* text) {
+    if (log == nullptr) return;
+    fprintf(log, "%s\n", text);
+    fflush(log);
+}
+
+void log_checkpoint_number(FILE* log, const char* label, int number) {
+    if (log == nullptr) return;
+    fprintf(log, "%s%d\n", label, number);
+    fflush(log);
+}
+
+void log_loaded_dll_path(FILE* log) {
+    if (log == nullptr) return;
+    char path[4096];
+    if (avs_loaded_library_path(path, (int)sizeof path) > 0)
+        fprintf(log, "dll: %s\n", path);
+    else
+        fprintf(log, "dll: %s loaded, path unavailable\n", AVS_LIBRARY_FILE);
+    fflush(log);
+}
+
+void close_checkpoint_log(FILE* log) {
+    if (log != nullptr) fclose(log);
+}

@@ -1,0 +1,23 @@
+// The checkpoint log beside a validation CSV: one line per stage reached,
+// each flushed at once, so a run that dies leaves its last stage on disk.
+// Every writer does nothing when no log is open (a null log).
+#ifndef ZVK_CHECKPOINT_LOG_H
+#define ZVK_CHECKPOINT_LOG_H
+
+#include <stdio.h>
+
+// Opens "<csv_path>.runner.log" and writes its first four lines. A log that
+// cannot be opened is no error: the result is null and the run goes on.
+FILE* open_checkpoint_log(const char* csv_path, const char* script_path);
+
+void log_checkpoint(FILE* log, const char* text);
+
+// A label followed directly by a decimal number.
+void log_checkpoint_number(FILE* log, const char* label, int number);
+
+// The path of the AviSynth library that was actually loaded.
+void log_loaded_dll_path(FILE* log);
+
+void close_checkpoint_log(FILE* log);
+
+#endif

@@ -1,0 +1,44 @@
+// The command line: six options, each with a fixed set of argument counts.
+#ifndef ZVK_COMMAND_LINE_H
+#define ZVK_COMMAND_LINE_H
+
+#include <stdint.h>
+
+// The values are fixed: the program tests the two families by value.
+enum run_mode {
+    RUN_VALIDATE = 0,
+    RUN_VALIDATE_REAL = 1,
+    RUN_Y4M = 2,
+    RUN_Y4M_SKIP_DROP = 3,
+    RUN_WAV = 4,
+    RUN_CHECK_SOURCE = 5,
+};
+
+inline bool is_validation_mode(run_mode mode) { return mode < 2; }
+inline bool is_y4m_mode(run_mode mode) { return (unsigned)mode - 2u < 2u; }
+inline bool is_stream_mode(run_mode mode) { return is_y4m_mode(mode) || mode == RUN_WAV; }
+
+struct run_options {
+    run_mode mode;
+    const char* script_path;
+    const char* csv_path;  // null when not given
+    int64_t expected_source_id;
+    uint32_t fps_num;  // 0: take the clip's
+    uint32_t fps_den;  // 0: take the clip's
+};
+
+// Fills options and returns 0, or reports the error on standard error and
+// returns the exit status (2).
+int parse_command_line(int argc, char** argv, run_options* options);
+
+void usage(void);
+
+// Base-10 readers that never refuse: leading white space and one sign are
+// taken, reading stops at the first non-digit, no digits give 0.
+// A signed 64-bit value, clamped to its range.
+int64_t parse_lenient_int64(const char* text);
+// An unsigned 32-bit value: above 4294967295 gives 4294967295, and a minus
+// sign negates modulo 2^32.
+uint32_t parse_lenient_uint32(const char* text);
+
+#endif

@@ -1,0 +1,90 @@
+#include "output/validation_report.h"
+
+#include "avs/frame_props.h"
+#include "checkpoint_log.h"
+#include "output/pixel_format.h"
+#include "run_end.h"
+
+void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
+    const char* tag = chroma_tag(vi);
+    log_checkpoint(log, "render: clip_info");
+    int depth = video_bit_depth(vi);
+    printf("clip_info,width=%d,height=%d,chroma=%s,bit_depth=%d,frames=%d,fps_num=%u,fps_den=%u,"
+           "has_audio=%d,audio_rate=%d,audio_channels=%d,audio_samples=%lld\n",
+           vi->width, vi->height, tag != nullptr ? tag : "unknown", depth, vi->num_frames,
+           vi->fps_numerator, vi->fps_denominator, vi->audio_samples_per_second != 0 ? 1 : 0,
+           vi->audio_samples_per_second, vi->nchannels, (long long)vi->num_audio_samples);
+    fflush(stdout);
+}
+
+static const char csv_header[] =
+    "output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,"
+    "absolute_timestretch\n";
+
+FILE* open_validation_csv(FILE* log, const char* path) {
+    log_checkpoint(log, "render: open validation csv");
+    FILE* csv = fopen(path, "wb");
+    if (csv == nullptr) {
+        fprintf(stderr, "failed to open validation CSV for writing: %s\n", path);
+        end_run(11);
+    }
+    fwrite(csv_header, 1, sizeof csv_header - 1, csv);
+    fflush(csv);
+    return csv;
+}
+
+// The integer columns in row order, and whether an absent one prints 0.
+static const struct {
+    const char* key;
+    bool zero_when_absent;
+} int_columns[] = {
+    {"zvk_source_id", false}, {"zvk_source_frame", false}, {"zvk_drop_frame", true},
+    {"_Matrix", false},       {"_Primaries", true},        {"_Transfer", true},
+    {"_ColorRange", true},
+};
+enum { INT_COLUMNS = sizeof int_columns / sizeof int_columns[0] };
+
+int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
+                         int index, FILE** csv) {
+    int64_t values[INT_COLUMNS];
+    int results[INT_COLUMNS + 1];
+    for (int i = 0; i < INT_COLUMNS; i++) {
+        values[i] = 0;
+        results[i] = read_int_frame_prop(environment, frame, int_columns[i].key, &values[i]);
+    }
+    double stretch = 0.0;
+    results[INT_COLUMNS] =
+        read_float_frame_prop(environment, frame, "zvk_absolute_timestretch", &stretch);
+    for (int result : results) {
+        if (result < 0) {
+            fclose(*csv);
+            *csv = nullptr;
+            fprintf(stderr, "failed to read zevokit frame properties at frame %d\n", index);
+            return 12;
+        }
+    }
+
+    FILE* out = *csv;
+    fprintf(out, "%d", index);
+    for (int i = 0; i < INT_COLUMNS; i++) {
+        if (results[i] == FRAME_PROP_PRESENT || int_columns[i].zero_when_absent)
+            fprintf(out, ",%lld", (long long)values[i]);
+        else
+            fputc(',', out);
+    }
+    if (results[INT_COLUMNS] == FRAME_PROP_PRESENT)
+        fprintf(out, ",%.17g\n", stretch);
+    else
+        fputs(",\n", out);
+    return 0;
+}
+
+void finish_validation_report(FILE* log, FILE* csv, const AVS_VideoInfo* vi) {
+    if (csv != nullptr) {
+        log_checkpoint(log, "render: close validation csv");
+        fclose(csv);
+    }
+    log_checkpoint(log, "render: complete");
+    printf("rendered=%d\n", vi->num_frames);
+    fflush(stdout);
+}

@@ -1,0 +1,80 @@
+// Binding the library: what a missing library or a missing name does, and
+// which missing names are tolerated.
+#include "e2e_test.h"
+
+namespace {
+
+
+class Binding : public RunnerTest {};
+
+// The binding message names the library file and the width of the runner
+// under test, which the driver does not know in advance: both forms are
+// accepted, the rest must match exactly.
+void expect_binding_message(const std::string& err) {
+    static const char* const forms[] = {
+        "failed to load libavisynth.so. Install 64-bit AviSynth+ and make sure libavisynth.so can be found.\n",
+        "failed to load libavisynth.so. Install 32-bit AviSynth+ and make sure libavisynth.so can be found.\n",
+        "failed to load AviSynth.dll. Install 64-bit AviSynth+ and make sure AviSynth.dll can be found.\n",
+        "failed to load AviSynth.dll. Install 32-bit AviSynth+ and make sure AviSynth.dll can be found.\n",
+    };
+    bool matched = false;
+    for (const char* form : forms) matched = matched || err.rfind(form, 0) == 0;
+    EXPECT_TRUE(matched) << err;
+}
+
+TEST_F(Binding, MissingLibraryFailsWithStatus2) {
+    std::string clip = script("frames = 1\n");
+    run_request request;
+    request.variant = "no_such_variant";
+    run_result r = run({"--check-source", "0", clip}, request);
+    EXPECT_EQ(r.status, 2);
+    expect_binding_message(r.err);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Binding, LibraryLackingARequiredNameIsRefused) {
+    std::string clip = script("frames = 1\n");
+    run_request request;
+    request.variant = "no_write_ptr";
+    for (const char* mode : {"--y4m", "--wav"}) {
+        run_result r = run({mode, clip}, request);
+        EXPECT_EQ(r.status, 2);
+        expect_binding_message(r.err);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.trace, std::vector<std::string>{"load"}) << "nothing may be called";
+    }
+}
+
+TEST_F(Binding, LibraryWithoutOptionalPixelFormatFunctionsBinds) {
+    std::string clip = script("frames = 1\nprop zvk_source_id = int 3\n");
+    run_request request;
+    request.variant = "no_pixel_formats";
+    run_result r = run({"--check-source", "3", clip}, request);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "source_id=3\n");
+}
+
+// The frame property functions are checked in every mode, right after the
+// environment exists, whether the mode reads properties or not.
+TEST_F(Binding, MissingFramePropertyFunctionsFailEveryMode) {
+    std::string clip = script("frames = 1\naudio_rate = 48000\nsample_type = int16\nchannels = 2\n");
+    const std::vector<std::vector<std::string>> runs = {
+        {"--validate", clip},  {"--validate-real", clip}, {"--check-source", "0", clip},
+        {"--y4m", clip},       {"--y4m-skip-drop", "30", "1", clip}, {"--wav", clip},
+    };
+    for (const char* variant : {"no_prop_get_float", "no_frame_props"}) {
+        for (const auto& args : runs) {
+            run_request request;
+            request.variant = variant;
+            run_result r = run(args, request);
+            EXPECT_EQ(r.status, 2) << variant << " " << args[0];
+            EXPECT_EQ(r.err,
+                      "loaded AviSynth does not expose the frame property C API required by zevokit\n");
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.trace, (std::vector<std::string>{"load", "create_env 8", "delete_env"}))
+                << variant << " " << args[0];
+        }
+    }
+}
+
+}  // namespace

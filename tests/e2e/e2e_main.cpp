@@ -1,0 +1,131 @@
+// The end-to-end suite: --runner=PATH [--launcher="CMD ..."] --standin=DIR,
+// then any GoogleTest options.
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "e2e_test.h"
+
+const char* const usage_text =
+    "usage: zvk_avs_runner --validate script.avs [frames.csv]\n"
+    "       zvk_avs_runner --validate-real script.avs [frames.csv]\n"
+    "       zvk_avs_runner --check-source expected_source_id script.avs\n"
+    "       zvk_avs_runner --y4m script.avs\n"
+    "       zvk_avs_runner --y4m-skip-drop fps_num fps_den script.avs\n"
+    "       zvk_avs_runner --wav script.avs\n";
+
+static std::string scratch_root;
+
+void RunnerTest::SetUp() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name)
+        if (c == '/') c = '_';
+    dir = scratch_root + "/" + name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+}
+
+void RunnerTest::TearDown() {
+    if (!HasFailure()) std::filesystem::remove_all(dir);
+}
+
+std::string RunnerTest::script(const std::string& description, const std::string& name) {
+    std::string p = path(name);
+    write_file(p, description);
+    return p;
+}
+
+run_result RunnerTest::run(const std::vector<std::string>& args, run_request request) {
+    request.args = args;
+    if (request.trace_path.empty()) request.trace_path = path("trace.txt");
+    run_result r = run_process(request);
+    EXPECT_FALSE(r.timed_out) << "the runner did not end in time";
+    EXPECT_EQ(r.signal, 0) << "the runner died of a signal";
+    return r;
+}
+
+std::vector<std::string> trace_with(const std::vector<std::string>& trace, const std::string& prefix) {
+    std::vector<std::string> found;
+    for (const std::string& line : trace)
+        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
+    return found;
+}
+
+bool trace_has(const std::vector<std::string>& trace, const std::string& line) {
+    for (const std::string& l : trace)
+        if (l == line) return true;
+    return false;
+}
+
+std::vector<int> fetched_frames(const std::vector<std::string>& trace) {
+    std::vector<int> frames;
+    for (const std::string& line : trace_with(trace, "get_frame "))
+        if (line.find("failed") == std::string::npos) frames.push_back(atoi(line.c_str() + 10));
+    return frames;
+}
+
+int most_frames_held(const std::vector<std::string>& trace) {
+    int most = 0;
+    for (const std::string& line : trace) {
+        size_t at = line.find("held=");
+        if (at != std::string::npos) most = std::max(most, atoi(line.c_str() + at + 5));
+    }
+    return most;
+}
+
+void expect_clip_kept(const run_result& r) {
+    bool taken = false;
+    for (const std::string& line : r.trace) {
+        if (line.compare(0, 9, "take_clip") == 0) taken = true;
+        if (taken) {
+            EXPECT_NE(line, "delete_env") << "environment deleted after the clip was taken";
+        }
+        EXPECT_EQ(line.find("unexpected call"), std::string::npos) << line;
+        EXPECT_EQ(line.find("bad-"), std::string::npos) << line;
+    }
+    EXPECT_TRUE(taken);
+}
+
+static std::vector<std::string> split_words(const std::string& text) {
+    std::vector<std::string> words;
+    std::istringstream in(text);
+    std::string w;
+    while (in >> w) words.push_back(w);
+    return words;
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        if (a.compare(0, 9, "--runner=") == 0) {
+            e2e.runner = a.substr(9);
+        } else if (a.compare(0, 11, "--launcher=") == 0) {
+            e2e.launcher = split_words(a.substr(11));
+        } else if (a.compare(0, 10, "--standin=") == 0) {
+            e2e.standin_dir = a.substr(10);
+        } else {
+            fprintf(stderr, "unknown argument %s\n", argv[i]);
+            return 2;
+        }
+    }
+    if (e2e.runner.empty() || e2e.standin_dir.empty()) {
+        fprintf(stderr, "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR\n");
+        return 2;
+    }
+    char pattern[] = "/tmp/zvk_e2e.XXXXXX";
+    const char* root = mkdtemp(pattern);
+    if (root == nullptr) return 2;
+    scratch_root = root;
+    int status = RUN_ALL_TESTS();
+    if (status == 0) {
+        std::filesystem::remove_all(scratch_root);
+    } else {
+        fprintf(stderr, "scratch files of failed tests kept in %s\n", scratch_root.c_str());
+    }
+    return status;
+}

@@ -1,0 +1,178 @@
+#include "runner_process.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+e2e_config e2e;
+
+std::string read_file(const std::string& path) {
+    std::string bytes;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr) return bytes;
+    char buffer[65536];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    fclose(f);
+    return bytes;
+}
+
+std::vector<std::string> read_lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::string text = read_file(path);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+        pos = end + 1;
+    }
+    return lines;
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        perror(path.c_str());
+        abort();
+    }
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
+}
+
+bool file_exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+static double now_seconds() {
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
+run_result run_process(const run_request& request) {
+    run_result result;
+    if (!request.trace_path.empty()) unlink(request.trace_path.c_str());
+
+    int out_pipe[2] = {-1, -1};
+    int err_pipe[2];
+    if (request.out_mode == STDOUT_CAPTURE || request.out_mode == STDOUT_CLOSE_AFTER) {
+        if (pipe(out_pipe) != 0) abort();
+    }
+    if (pipe(err_pipe) != 0) abort();
+
+    std::vector<std::string> argv_text = e2e.launcher;
+    argv_text.push_back(e2e.runner);
+    argv_text.insert(argv_text.end(), request.args.begin(), request.args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argv_text) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+
+    std::string library_dir = e2e.standin_dir + "/" + request.variant;
+
+    pid_t pid = fork();
+    if (pid < 0) abort();
+    if (pid == 0) {
+        setenv("LD_LIBRARY_PATH", library_dir.c_str(), 1);
+        setenv("DYLD_LIBRARY_PATH", library_dir.c_str(), 1);
+        if (request.trace_path.empty())
+            unsetenv("ZVK_STANDIN_TRACE");
+        else
+            setenv("ZVK_STANDIN_TRACE", request.trace_path.c_str(), 1);
+        unsetenv("ZVK_STANDIN_FAIL");
+        for (const std::string& setting : request.env) putenv(strdup(setting.c_str()));
+        int devnull = open("/dev/null", O_RDONLY);
+        dup2(devnull, 0);
+        if (request.out_mode == STDOUT_CLOSED) {
+            close(1);
+        } else if (request.out_mode == STDOUT_FULL) {
+            int full = open("/dev/full", O_WRONLY);
+            dup2(full, 1);
+        } else {
+            dup2(out_pipe[1], 1);
+            close(out_pipe[0]);
+            close(out_pipe[1]);
+        }
+        dup2(err_pipe[1], 2);
+        close(err_pipe[0]);
+        close(err_pipe[1]);
+        execvp(argv[0], argv.data());
+        fprintf(stderr, "exec %s: %s\n", argv[0], strerror(errno));
+        _exit(127);
+    }
+
+    if (out_pipe[1] >= 0) close(out_pipe[1]);
+    close(err_pipe[1]);
+    int out_fd = out_pipe[0];
+    int err_fd = err_pipe[0];
+    double deadline = now_seconds() + request.timeout_seconds;
+    char buffer[1 << 16];
+    while (out_fd >= 0 || err_fd >= 0) {
+        struct pollfd fds[2];
+        int n = 0;
+        if (out_fd >= 0) fds[n++] = {out_fd, POLLIN, 0};
+        if (err_fd >= 0) fds[n++] = {err_fd, POLLIN, 0};
+        double left = deadline - now_seconds();
+        if (left <= 0) {
+            result.timed_out = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        int ready = poll(fds, n, (int)(left * 1000) + 1);
+        if (ready < 0 && errno == EINTR) continue;
+        for (int i = 0; i < n; i++) {
+            if (fds[i].revents == 0) continue;
+            ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
+            bool is_out = fds[i].fd == out_fd;
+            if (got <= 0) {
+                close(fds[i].fd);
+                (is_out ? out_fd : err_fd) = -1;
+                continue;
+            }
+            if (!is_out) {
+                result.err.append(buffer, (size_t)got);
+                continue;
+            }
+            if (request.out_mode == STDOUT_CLOSE_AFTER) {
+                size_t room = request.close_after - result.out.size();
+                result.out.append(buffer, (size_t)got < room ? (size_t)got : room);
+                if (result.out.size() >= request.close_after) {
+                    close(out_fd);
+                    out_fd = -1;
+                }
+            } else {
+                result.out.append(buffer, (size_t)got);
+            }
+        }
+    }
+    if (out_fd >= 0) close(out_fd);
+    if (err_fd >= 0) close(err_fd);
+
+    int wstatus = 0;
+    while (true) {
+        pid_t done = waitpid(pid, &wstatus, result.timed_out ? 0 : WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) break;
+        if (now_seconds() > deadline) {
+            result.timed_out = true;
+            kill(pid, SIGKILL);
+        } else {
+            usleep(1000);
+        }
+    }
+    if (WIFEXITED(wstatus) && !result.timed_out) result.status = WEXITSTATUS(wstatus);
+    if (WIFSIGNALED(wstatus)) result.signal = WTERMSIG(wstatus);
+    if (!request.trace_path.empty()) result.trace = read_lines(request.trace_path);
+    return result;
+}

@@ -1,0 +1,52 @@
+// Runs the real runner binary as a separate process against one variant of
+// the stand-in library, and collects everything it leaves behind.
+#ifndef ZVK_E2E_RUNNER_PROCESS_H
+#define ZVK_E2E_RUNNER_PROCESS_H
+
+#include <stddef.h>
+
+#include <string>
+#include <vector>
+
+// Where the runner and the stand-in are, from the driver's command line.
+struct e2e_config {
+    std::string runner;
+    std::vector<std::string> launcher;  // placed before the runner, e.g. {"wine"}
+    std::string standin_dir;
+};
+extern e2e_config e2e;
+
+enum stdout_mode {
+    STDOUT_CAPTURE,      // read to the end
+    STDOUT_CLOSE_AFTER,  // read close_after bytes, then close the pipe
+    STDOUT_CLOSED,       // the runner starts with standard output closed
+    STDOUT_FULL,         // standard output is /dev/full
+};
+
+struct run_request {
+    std::vector<std::string> args;  // after the program name
+    std::string variant = "complete";
+    std::vector<std::string> env;  // extra NAME=VALUE settings
+    stdout_mode out_mode = STDOUT_CAPTURE;
+    size_t close_after = 0;
+    int timeout_seconds = 120;
+    std::string trace_path;  // empty: no trace
+};
+
+struct run_result {
+    int status = -1;  // exit status; -1 when ended by a signal or timeout
+    int signal = 0;
+    bool timed_out = false;
+    std::string out;
+    std::string err;
+    std::vector<std::string> trace;
+};
+
+run_result run_process(const run_request& request);
+
+std::vector<std::string> read_lines(const std::string& path);
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& bytes);
+bool file_exists(const std::string& path);
+
+#endif

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include "command_line.h"
+
+TEST(LenientInt64, ReadsLikeStrtollBase10) {
+    EXPECT_EQ(parse_lenient_int64("42"), 42);
+    EXPECT_EQ(parse_lenient_int64("42abc"), 42);
+    EXPECT_EQ(parse_lenient_int64("abc"), 0);
+    EXPECT_EQ(parse_lenient_int64(""), 0);
+    EXPECT_EQ(parse_lenient_int64("-"), 0);
+    EXPECT_EQ(parse_lenient_int64("+-1"), 0);
+    EXPECT_EQ(parse_lenient_int64(" \t\n+17x"), 17);
+    EXPECT_EQ(parse_lenient_int64("-17"), -17);
+    EXPECT_EQ(parse_lenient_int64("0x10"), 0);  // base 10: stops at the x
+    EXPECT_EQ(parse_lenient_int64("007"), 7);
+}
+
+TEST(LenientInt64, ClampsToTheRange) {
+    EXPECT_EQ(parse_lenient_int64("99999999999999999999"), INT64_MAX);
+    EXPECT_EQ(parse_lenient_int64("9223372036854775807"), INT64_MAX);
+    EXPECT_EQ(parse_lenient_int64("9223372036854775808"), INT64_MAX);
+    EXPECT_EQ(parse_lenient_int64("-9223372036854775808"), INT64_MIN);
+    EXPECT_EQ(parse_lenient_int64("-9223372036854775809"), INT64_MIN);
+    EXPECT_EQ(parse_lenient_int64("-999999999999999999999999999999"), INT64_MIN);
+    EXPECT_EQ(parse_lenient_int64("4294967296"), 4294967296LL);
+}
+
+TEST(LenientUint32, ReadsLikeA32BitStrtoul) {
+    EXPECT_EQ(parse_lenient_uint32("30"), 30u);
+    EXPECT_EQ(parse_lenient_uint32(" 30000fps"), 30000u);
+    EXPECT_EQ(parse_lenient_uint32("x1"), 0u);
+    EXPECT_EQ(parse_lenient_uint32("-1"), 4294967295u);
+    EXPECT_EQ(parse_lenient_uint32("-2"), 4294967294u);
+    EXPECT_EQ(parse_lenient_uint32("-4294967295"), 1u);
+    EXPECT_EQ(parse_lenient_uint32("4294967295"), 4294967295u);
+    // Beyond 32 bits the limit wins, with or without a sign, never the
+    // wrapped value.
+    EXPECT_EQ(parse_lenient_uint32("4294967296"), 4294967295u);
+    EXPECT_EQ(parse_lenient_uint32("-4294967296"), 4294967295u);
+    EXPECT_EQ(parse_lenient_uint32("99999999999999999999999"), 4294967295u);
+    EXPECT_EQ(parse_lenient_uint32("-0"), 0u);
+}
+
+TEST(CommandLine, FillsTheFieldsOfEachMode) {
+    run_options o;
+    char prog[] = "zvk_avs_runner";
+    char validate[] = "--validate", script[] = "s.avs", csv[] = "f.csv";
+    char* v[] = {prog, validate, script, csv};
+    ASSERT_EQ(parse_command_line(4, v, &o), 0);
+    EXPECT_EQ(o.mode, RUN_VALIDATE);
+    EXPECT_STREQ(o.script_path, "s.avs");
+    EXPECT_STREQ(o.csv_path, "f.csv");
+    ASSERT_EQ(parse_command_line(3, v, &o), 0);
+    EXPECT_EQ(o.csv_path, nullptr);
+
+    char skip[] = "--y4m-skip-drop", num[] = "-1", den[] = "1001";
+    char* s[] = {prog, skip, num, den, script};
+    ASSERT_EQ(parse_command_line(5, s, &o), 0);
+    EXPECT_EQ(o.mode, RUN_Y4M_SKIP_DROP);
+    EXPECT_EQ(o.fps_num, 4294967295u);
+    EXPECT_EQ(o.fps_den, 1001u);
+    EXPECT_STREQ(o.script_path, "s.avs");
+
+    char check[] = "--check-source", id[] = "-12";
+    char* c[] = {prog, check, id, script};
+    ASSERT_EQ(parse_command_line(4, c, &o), 0);
+    EXPECT_EQ(o.mode, RUN_CHECK_SOURCE);
+    EXPECT_EQ(o.expected_source_id, -12);
+    EXPECT_EQ(o.fps_num, 0u);
+    EXPECT_EQ(o.csv_path, nullptr);
+}
+
+TEST(CommandLine, ModeFamiliesByValue) {
+    EXPECT_TRUE(is_validation_mode(RUN_VALIDATE));
+    EXPECT_TRUE(is_validation_mode(RUN_VALIDATE_REAL));
+    EXPECT_FALSE(is_validation_mode(RUN_Y4M));
+    EXPECT_TRUE(is_y4m_mode(RUN_Y4M));
+    EXPECT_TRUE(is_y4m_mode(RUN_Y4M_SKIP_DROP));
+    EXPECT_FALSE(is_y4m_mode(RUN_VALIDATE));
+    EXPECT_FALSE(is_y4m_mode(RUN_WAV));
+    EXPECT_FALSE(is_y4m_mode(RUN_CHECK_SOURCE));
+}

@@ -15,18 +15,6 @@ static bool logs_frame(int index, int frames) {
     return index == 0 || index == frames - 1 || index % 1000 == 0;
 }
 
-// Remaining seconds: the pace of the last half of the completed frames when
-// their timestamps are known, else the pace of the whole run so far.
-static double remaining_seconds(const double* stamps, int done, int frames, double now,
-                                double start) {
-    if (stamps != nullptr && done >= 2) {
-        int half = done / 2;
-        double window = now - stamps[done - half];
-        return (double)(frames - done) * window / (double)half;
-    }
-    return (double)(frames - done) * (now - start) / (double)done;
-}
-
 int render_frames(run_mode mode, const imported_script* script, frame_loop_outputs* outputs) {
     const AVS_Library* avs = avs_library;
     const AVS_VideoInfo* vi = script->video_info;

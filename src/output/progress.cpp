@@ -38,3 +38,12 @@ void write_progress(const char* label, int done, int total, double elapsed, doub
     fprintf(stderr, "%s,%d,%d,%.2f,%.3f,%.3f\n", label, done, total, percent, elapsed, estimate);
     fflush(stderr);
 }
+
+double remaining_seconds(const double* stamps, int done, int frames, double now, double start) {
+    if (stamps != nullptr && done >= 2) {
+        int half = done / 2;
+        double window = now - stamps[done - half];
+        return (double)(frames - done) * window / (double)half;
+    }
+    return (double)(frames - done) * (now - start) / (double)done;
+}

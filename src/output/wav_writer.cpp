@@ -5,6 +5,7 @@
 
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
+#include "output/stream_out.h"
 #include "run_end.h"
 
 void write_le16(unsigned value) {
@@ -80,7 +81,8 @@ void write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi) {
                     suffix.separator, suffix.message);
             end_run(9);
         }
-        fwrite(buffer, 1, (size_t)(block_align * count), stdout);
+        stream_write(buffer, (size_t)(block_align * count));
+        stream_flush();  // the buffer is filled again next
     }
     free(buffer);
     end_run(0);

@@ -5,6 +5,7 @@
 #include "avs/avs_library.h"
 #include "avs/frame_props.h"
 #include "output/pixel_format.h"
+#include "output/stream_out.h"
 
 int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den) {
     const char* tag = chroma_tag(vi);
@@ -25,7 +26,7 @@ void write_plane(const AVS_VideoFrame* frame, int plane) {
     int row_size = avs->avs_get_row_size_p(frame, plane);
     int height = avs->avs_get_height_p(frame, plane);
     for (int y = 0; y < height; y++) {
-        fwrite(row, 1, (size_t)row_size, stdout);
+        stream_write(row, (size_t)row_size);
         row += pitch;
     }
 }
@@ -39,8 +40,10 @@ void write_y4m_frame(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* f
             drop != 0)
             return;
     }
-    fwrite("FRAME\n", 1, 6, stdout);
+    stream_write("FRAME\n", 6);
     write_plane(frame, AVS_PLANAR_Y);
     write_plane(frame, AVS_PLANAR_U);
     write_plane(frame, AVS_PLANAR_V);
+    // The planes belong to the frame, which the loop releases next.
+    stream_flush();
 }

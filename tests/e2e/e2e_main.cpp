@@ -1,5 +1,6 @@
-// The end-to-end suite: --runner=PATH [--launcher="CMD ..."] --standin=DIR,
-// then any GoogleTest options.
+// The end-to-end suite: --runner=PATH [--launcher="CMD ..."] --standin=DIR
+// [--platform=OS-WIDTH, e.g. windows-32, when the runner is not built for the
+// machine the suite runs on], then any GoogleTest options.
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -108,13 +109,29 @@ int main(int argc, char** argv) {
             e2e.launcher = split_words(a.substr(11));
         } else if (a.compare(0, 10, "--standin=") == 0) {
             e2e.standin_dir = a.substr(10);
+        } else if (a.compare(0, 11, "--platform=") == 0) {
+            // os-width, e.g. windows-32
+            std::string p = a.substr(11);
+            e2e.platform = p.substr(0, p.find('-'));
+            e2e.width = p.substr(p.find('-') + 1) + "-bit";
         } else {
             fprintf(stderr, "unknown argument %s\n", argv[i]);
             return 2;
         }
     }
+    if (e2e.platform.empty()) {
+#if defined(__APPLE__)
+        e2e.platform = "macos";
+#else
+        e2e.platform = "linux";
+#endif
+        e2e.width = sizeof(void*) == 8 ? "64-bit" : "32-bit";
+    }
+    e2e.library_file = e2e.platform == "windows" ? "AviSynth.dll"
+                       : e2e.platform == "macos" ? "libavisynth.dylib"
+                                                 : "libavisynth.so";
     if (e2e.runner.empty() || e2e.standin_dir.empty()) {
-        fprintf(stderr, "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR\n");
+        fprintf(stderr, "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR [--platform=OS-WIDTH]\n");
         return 2;
     }
     char pattern[] = "/tmp/zvk_e2e.XXXXXX";

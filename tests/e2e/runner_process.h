@@ -13,6 +13,9 @@ struct e2e_config {
     std::string runner;
     std::vector<std::string> launcher;  // placed before the runner, e.g. {"wine"}
     std::string standin_dir;
+    std::string platform;      // "linux", "windows" or "macos": the runner's, not the driver's
+    std::string width;         // "64-bit" or "32-bit"
+    std::string library_file;  // the library's name in messages and checkpoints
 };
 extern e2e_config e2e;
 

@@ -1,0 +1,174 @@
+// The checkpoint log beside a validation CSV: its lines in order on success,
+// where it ends on every kind of failure, and when there is none.
+#include "e2e_test.h"
+#include "expected_output.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+class CheckpointLog : public RunnerTest {
+protected:
+    std::string csv() const { return path("frames.csv"); }
+    std::vector<std::string> log() const { return read_lines(path("frames.csv.runner.log")); }
+    // Lines 1 to 4, the same in every run that has a log.
+    std::vector<std::string> opening(const std::string& clip) const {
+        return {"start", "runner: " + e2e.platform + " " + e2e.width, clip, "load: " + e2e.library_file};
+    }
+    std::string dll_line(const std::string& variant = "complete") const {
+        return "dll: " + e2e.standin_dir + "/" + variant + "/" + e2e.library_file;
+    }
+    // Lines 1 to 10 of a run whose clip has the given frame count.
+    std::vector<std::string> through_info(const std::string& clip, int frames) const {
+        std::vector<std::string> lines = opening(clip);
+        lines.insert(lines.end(), {dll_line(), "create: script environment v8", "import: script", "take: clip",
+                                   "get: video info", "info: frames " + std::to_string(frames)});
+        return lines;
+    }
+    static std::vector<std::string> tail(const std::vector<std::string>& lines, size_t n) {
+        return std::vector<std::string>(lines.end() - std::min(n, lines.size()), lines.end());
+    }
+};
+
+TEST_F(CheckpointLog, SuccessfulRunInOrder) {
+    std::string clip = script("frames = 3\n");
+    run_result r = run({"--validate", clip, csv()});
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> expected = through_info(clip, 3);
+    expected.insert(expected.end(),
+                    {"render: clip_info", "render: open validation csv", "render: frame 0", "render: frame 2",
+                     "render: close validation csv", "render: complete", "exit: 0"});
+    EXPECT_EQ(log(), expected);
+    EXPECT_EQ(read_file(path("frames.csv.runner.log")).back(), '\n');
+}
+
+TEST_F(CheckpointLog, FrameLinesAtTheEndsAndEveryThousand) {
+    struct {
+        int frames;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {1, {"render: frame 0"}},
+        {2, {"render: frame 0", "render: frame 1"}},
+        {1001, {"render: frame 0", "render: frame 1000"}},
+        {2500, {"render: frame 0", "render: frame 1000", "render: frame 2000", "render: frame 2499"}},
+        {0, {}},
+    };
+    for (const auto& c : cases) {
+        run_result r = run({"--validate", script("width = 2\nheight = 2\nframes = " + std::to_string(c.frames) + "\n"),
+                            csv()});
+        EXPECT_EQ(r.status, 0);
+        std::vector<std::string> frames;
+        for (const std::string& line : log())
+            if (line.rfind("render: frame ", 0) == 0) frames.push_back(line);
+        EXPECT_EQ(frames, c.lines) << c.frames;
+        std::vector<std::string> lines = log();
+        auto open = std::find(lines.begin(), lines.end(), "render: open validation csv");
+        ASSERT_NE(open, lines.end());
+        EXPECT_EQ(*(open + 1 + c.lines.size()), "render: close validation csv");
+    }
+}
+
+TEST_F(CheckpointLog, BindingFailureEndsTheLog) {
+    std::string clip = script("frames = 1\n");
+    run_request request;
+    request.variant = "no_write_ptr";
+    run_result r = run({"--validate", clip, csv()}, request);
+    EXPECT_EQ(r.status, 2);
+    std::vector<std::string> expected = opening(clip);
+    expected.push_back("failed: " + e2e.library_file);
+    EXPECT_EQ(log(), expected);
+}
+
+TEST_F(CheckpointLog, EarlyFailuresEndWithoutAnExitLine) {
+    struct {
+        const char* name;
+        const char* description;
+        const char* variant;
+        const char* fail;
+        std::vector<std::string> last;
+        int status;
+    } cases[] = {
+        {"environment", "frames = 1\n", "complete", "create_env",
+         {"create: script environment v8", "failed: script environment"}, 2},
+        {"property API", "frames = 1\n", "no_prop_get_float", "",
+         {"create: script environment v8", "failed: frame property API unavailable"}, 2},
+        {"variable", "frames = 1\n", "complete", "set_var", {"create: script environment v8"}, 2},
+        {"import error", "result = error\nerror = boom\n", "complete", "", {"import: script", "failed: import"}, 1},
+        {"not a clip", "result = int\n", "complete", "", {"import: script", "failed: script did not return clip"}, 3},
+    };
+    for (const auto& c : cases) {
+        std::string clip = script(c.description);
+        run_request request;
+        request.variant = c.variant;
+        if (*c.fail != '\0') request.env = {std::string("ZVK_STANDIN_FAIL=") + c.fail};
+        run_result r = run({"--validate", clip, csv()}, request);
+        EXPECT_EQ(r.status, c.status) << c.name;
+        std::vector<std::string> lines = log();
+        EXPECT_EQ(tail(lines, c.last.size()), c.last) << c.name;
+        // Everything before is the run so far, the dll line included.
+        EXPECT_EQ(lines[4], dll_line(c.variant)) << c.name;
+        for (const std::string& line : lines) EXPECT_NE(line.rfind("exit: ", 0), 0u) << c.name;
+    }
+}
+
+TEST_F(CheckpointLog, FailuresAfterTheClipEndWithTheirStatus) {
+    // A CSV path that is a directory cannot be opened, while its log can.
+    std::string dir_csv = path("frames.csv");
+    ASSERT_EQ(system(("mkdir -p " + dir_csv).c_str()), 0);
+    run_result r11 = run({"--validate", script("frames = 3\n"), dir_csv});
+    EXPECT_EQ(r11.status, 11);
+    EXPECT_EQ(tail(log(), 2), (std::vector<std::string>{"render: open validation csv", "exit: 11"}));
+    ASSERT_EQ(system(("rmdir " + dir_csv).c_str()), 0);
+
+    run_result r5 = run({"--validate", script("frames = 10\nfail_frame = 5\n"), csv()});
+    EXPECT_EQ(r5.status, 5);
+    EXPECT_EQ(tail(log(), 2), (std::vector<std::string>{"render: frame 0", "exit: 5"}));
+
+    run_result r12 = run({"--validate", script("frames = 10\nprop _Matrix @5 = error 3\n"), csv()});
+    EXPECT_EQ(r12.status, 12);
+    EXPECT_EQ(tail(log(), 2), (std::vector<std::string>{"render: frame 0", "exit: 12"}));
+
+    run_result last = run({"--validate", script("frames = 10\nfail_frame = 9\n"), csv()});
+    EXPECT_EQ(tail(log(), 3), (std::vector<std::string>{"render: frame 0", "render: frame 9", "exit: 5"}));
+}
+
+TEST_F(CheckpointLog, ExistingLogIsReplaced) {
+    write_file(path("frames.csv.runner.log"), "old line\nanother\n" + std::string(10000, 'z'));
+    std::string clip = script("frames = 1\n");
+    run({"--validate", clip, csv()});
+    std::vector<std::string> lines = log();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "start");
+    EXPECT_EQ(lines.back(), "exit: 0");
+    EXPECT_EQ(lines.size(), 16u);
+}
+
+TEST_F(CheckpointLog, CsvInAMissingDirectoryHasNoLog) {
+    run_result r = run({"--validate", script("frames = 1\n"), path("nowhere/frames.csv")});
+    EXPECT_EQ(r.status, 11);
+    EXPECT_FALSE(file_exists(path("nowhere")));
+    EXPECT_EQ(r.err, "failed to open validation CSV for writing: " + path("nowhere/frames.csv") + "\n");
+}
+
+TEST_F(CheckpointLog, ScriptPathIsWrittenVerbatim) {
+    std::string clip = script("frames = 1\n", "my clip  (final) ;v2.avs");
+    run_result r = run({"--validate-real", clip, path("out put.csv")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<std::string> lines = read_lines(path("out put.csv.runner.log"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[2], clip);
+}
+
+TEST_F(CheckpointLog, OnlyValidationRunsWithACsvHaveALog) {
+    std::string clip = script("frames = 1\nprop zvk_source_id = int 0\n");
+    run({"--validate", clip});
+    run({"--check-source", "0", clip});
+    run({"--y4m", clip});
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"clip.avs", "trace.txt"}));
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The Y4M stream, byte for byte: header, frame markers, planes without
+// padding, the frame rate and the drop rule of --y4m-skip-drop.
+#include "e2e_test.h"
+#include "expected_output.h"
+
+namespace {
+
+class Y4m : public RunnerTest {};
+
+const std::vector<plane_size> planes_4x2_420 = yuv_planes(420, 4, 2, 1);
+
+TEST_F(Y4m, SmallClipByteForByte) {
+    run_result r = run({"--y4m", script("width = 4\nheight = 2\nfps = 25/1\nframes = 3\n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n";
+    for (int f = 0; f < 3; f++) expected += y4m_frame(f, planes_4x2_420);
+    EXPECT_EQ(r.out, expected);
+    // 8 bytes of Y, 2 of U and 2 of V per frame.
+    EXPECT_EQ(r.out.size(), 39u + 3 * (6 + 8 + 2 + 2));
+    EXPECT_EQ(most_frames_held(r.trace), 1);
+    EXPECT_EQ(fetched_frames(r.trace), (std::vector<int>{0, 1, 2}));
+    expect_clip_kept(r);
+}
+
+TEST_F(Y4m, PaddingBetweenRowsIsNeverWritten) {
+    run_result r = run({"--y4m", script("width = 8\nheight = 4\nframes = 2\npad = 13\npad_byte = 0xEE\n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<plane_size> planes = yuv_planes(420, 8, 4, 1);
+    EXPECT_EQ(r.out, "YUV4MPEG2 W8 H4 F25:1 Ip A0:0 C420jpeg\n" + y4m_frame(0, planes) + y4m_frame(1, planes));
+}
+
+TEST_F(Y4m, WideSamplesTakeTwoBytes) {
+    struct {
+        const char* description;
+        int family;
+        const char* tag;
+    } cases[] = {
+        {"pixel_type = YUV420P10\n", 420, "C420p10"},
+        {"pixel_type = YUV422P10\n", 422, "C422p10"},
+        {"pixel_type = YUV444P16\n", 444, "C444p16"},
+        {"pixel_type = YUV422P10\nbits = 12\n", 422, "C422p12"},
+        {"pixel_type = YUV420P14\npad = 6\n", 420, "C420p14"},
+    };
+    for (const auto& c : cases) {
+        run_result r = run({"--y4m", script(std::string("width = 6\nheight = 4\nframes = 2\n") + c.description)});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<plane_size> planes = yuv_planes(c.family, 6, 4, 2);
+        EXPECT_EQ(r.out, std::string("YUV4MPEG2 W6 H4 F25:1 Ip A0:0 ") + c.tag + "\n" + y4m_frame(0, planes) +
+                             y4m_frame(1, planes))
+            << c.description;
+    }
+}
+
+TEST_F(Y4m, TagsOfEveryFamilyAndDepth) {
+    struct {
+        const char* description;
+        const char* tag;
+    } cases[] = {
+        {"pixel_type = YV12", "C420jpeg"},       {"pixel_type = YV16", "C422"},
+        {"pixel_type = YV24", "C444"},           {"pixel_type = YUV420P10", "C420p10"},
+        {"pixel_type = YUV420P12", "C420p12"},   {"pixel_type = YUV420P14", "C420p14"},
+        {"pixel_type = YUV420P16", "C420p16"},   {"pixel_type = YUV422P10", "C422p10"},
+        {"pixel_type = YUV422P16", "C422p16"},   {"pixel_type = YUV422P16\nbits = 14", "C422p14"},
+        {"pixel_type = YUV444P10", "C444p10"},   {"pixel_type = YUV444P16\nbits = 12", "C444p12"},
+        {"pixel_type = YUV444P16\nbits = 14", "C444p14"}, {"pixel_type = YUV444P16", "C444p16"},
+        {"pixel_type = YUVA420", "C420jpeg"},    {"pixel_type = YV12\nbits = 0", "C420jpeg"},
+        {"pixel_type = YV12\nbits = -4", "C420jpeg"},
+    };
+    for (const auto& c : cases) {
+        run_result r = run({"--y4m", script(std::string("frames = 0\n") + c.description + "\n")});
+        EXPECT_EQ(r.status, 0) << c.description << "\n" << r.err;
+        EXPECT_EQ(r.out, std::string("YUV4MPEG2 W4 H2 F25:1 Ip A0:0 ") + c.tag + "\n") << c.description;
+    }
+}
+
+TEST_F(Y4m, AlphaPlaneIsNeverWritten) {
+    run_result r = run({"--y4m", script("pixel_type = YUVA420\nframes = 1\n")});
+    EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n" + y4m_frame(0, planes_4x2_420));
+}
+
+// The first progress line comes before the refusal; nothing reaches
+// standard output and no frame is fetched.
+TEST_F(Y4m, FormatsWithoutATagAreRefusedWithStatus4) {
+    struct {
+        const char* description;
+        const char* value;
+    } cases[] = {
+        {"pixel_type = YUV420PS", "-1610481656"}, {"pixel_type = YUV444PS", "-1610480885"},
+        {"pixel_type = Y8", "-536870912"},        {"pixel_type = Y16", "-536805376"},
+        {"pixel_type = BGR24", "1342177281"},     {"pixel_type = BGR32", "1342177282"},
+        {"pixel_type = RGBP", "-1879048191"},     {"pixel_type = YUY2", "1610612740"},
+        {"pixel_type = YV411", "-1610611959"},    {"pixel_type = YUV420P10\nbits = 9", "-1610285048"},
+        {"pixel_type = YUV422P10\nbits = 11", "-1610284280"},
+        {"pixel_type = YUV444P16\nbits = 13", "-1610546421"},
+        {"pixel_type = YUV444P16\nbits = 15", "-1610546421"},
+        {"pixel_type = 12345", "12345"},
+    };
+    for (const char* mode : {"--y4m", "--y4m-skip-drop"}) {
+        for (const auto& c : cases) {
+            std::vector<std::string> args = {mode, script(std::string("frames = 240\n") + c.description + "\n")};
+            if (std::string(mode) == "--y4m-skip-drop") args.insert(args.begin() + 1, {"30", "1"});
+            run_result r = run(args);
+            EXPECT_EQ(r.status, 4) << c.description;
+            EXPECT_EQ(r.err, std::string("zvk_render,0,240,0.00,0.000,0.000\n"
+                                         "unsupported Avisynth pixel format for Y4M output: ") +
+                                 c.value + "\n");
+            EXPECT_EQ(r.out, "");
+            EXPECT_TRUE(trace_with(r.trace, "get_frame").empty());
+            expect_clip_kept(r);
+        }
+    }
+}
+
+TEST_F(Y4m, LibraryWithoutPixelFormatFunctionsUsesTheClassicFormats) {
+    run_request request;
+    request.variant = "no_pixel_formats";
+    for (auto c : std::vector<std::pair<std::string, std::string>>{
+             {"YV12", "C420jpeg"}, {"YV16", "C422"}, {"YV24", "C444"}}) {
+        run_result r = run({"--y4m", script("frames = 0\npixel_type = " + c.first + "\n")}, request);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 " + c.second + "\n");
+    }
+    // A 10-bit clip cannot be told from any classic format: refused.
+    run_result r = run({"--y4m", script("frames = 1\npixel_type = YUV420P10\n")}, request);
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(Y4m, ClipRateUnderY4mCommandLineRateUnderSkipDrop) {
+    std::string clip = script("frames = 0\nfps = 30000/1001\n");
+    EXPECT_EQ(run({"--y4m", clip}).out, "YUV4MPEG2 W4 H2 F30000:1001 Ip A0:0 C420jpeg\n");
+    EXPECT_EQ(run({"--y4m-skip-drop", "30", "1", clip}).out, "YUV4MPEG2 W4 H2 F30:1 Ip A0:0 C420jpeg\n");
+    // Written as given, never reduced; the clip's own unsigned values too.
+    EXPECT_EQ(run({"--y4m-skip-drop", "60", "2", clip}).out, "YUV4MPEG2 W4 H2 F60:2 Ip A0:0 C420jpeg\n");
+    EXPECT_EQ(run({"--y4m", script("frames = 0\nfps = 4294967295/2147483648\n")}).out,
+              "YUV4MPEG2 W4 H2 F4294967295:2147483648 Ip A0:0 C420jpeg\n");
+}
+
+TEST_F(Y4m, SkipDropLeavesOutFramesFlaggedNonZero) {
+    std::string clip = script(
+        "frames = 7\n"
+        "prop zvk_drop_frame @0 = int 0\n"
+        "prop zvk_drop_frame @1 = int 1\n"
+        "prop zvk_drop_frame @2 = int -1\n"
+        "prop zvk_drop_frame @3 = string yes\n"   // unreadable: kept
+        "prop zvk_drop_frame @4 = float 1\n"      // another type: kept
+        "prop zvk_drop_frame @5 = int 4294967296\n"
+        "prop zvk_drop_frame @6 = error 3\n");    // failed read: kept
+    run_result r = run({"--y4m-skip-drop", "24", "1", clip});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string expected = "YUV4MPEG2 W4 H2 F24:1 Ip A0:0 C420jpeg\n";
+    for (int f : {0, 3, 4, 6}) expected += y4m_frame(f, planes_4x2_420);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.err, "zvk_render,0,7,0.00,0.000,0.000\n" + progress_lines(r.err).back().text + "\n");
+    EXPECT_EQ(progress_lines(r.err).back().done, 7);
+    // Every frame fetched and released, dropped or not.
+    EXPECT_EQ(fetched_frames(r.trace), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(trace_with(r.trace, "release_frame").size(), 7u);
+}
+
+TEST_F(Y4m, AbsentFlagOrMissingMapKeepsTheFrame) {
+    run_result r = run({"--y4m-skip-drop", "1", "1",
+                        script("frames = 3\nprop zvk_drop_frame @1 = int 1\nnomap = 1\n")});
+    std::string expected = "YUV4MPEG2 W4 H2 F1:1 Ip A0:0 C420jpeg\n";
+    for (int f = 0; f < 3; f++) expected += y4m_frame(f, planes_4x2_420);
+    EXPECT_EQ(r.out, expected);
+}
+
+TEST_F(Y4m, Y4mNeverReadsTheDropFlag) {
+    run_result r = run({"--y4m", script("frames = 3\nprop zvk_drop_frame = int 1\n")});
+    EXPECT_EQ(r.status, 0);
+    std::string expected = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n";
+    for (int f = 0; f < 3; f++) expected += y4m_frame(f, planes_4x2_420);
+    EXPECT_EQ(r.out, expected);
+    EXPECT_TRUE(trace_with(r.trace, "props").empty());
+    EXPECT_TRUE(trace_with(r.trace, "prop_get").empty());
+}
+
+TEST_F(Y4m, EveryFrameDroppedLeavesTheHeaderOnly) {
+    run_result r = run({"--y4m-skip-drop", "30", "1", script("frames = 5\nprop zvk_drop_frame = int 1\n")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F30:1 Ip A0:0 C420jpeg\n");
+    std::vector<progress_line> lines = progress_lines(r.err);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1].done, 5);
+    EXPECT_EQ(lines[1].total, 5);
+    EXPECT_EQ(lines[1].percent, 100.0);
+}
+
+// A consumer that stops reading must not stop the run or change its status.
+TEST_F(Y4m, ConsumerThatClosesThePipeEarly) {
+    std::string clip = script("width = 320\nheight = 240\nframes = 60\nframe_period = 4\n");
+    run_request request;
+    request.out_mode = STDOUT_CLOSE_AFTER;
+    request.close_after = 39 + 6 + 320 * 240 * 3 / 2;
+    run_result r = run({"--y4m", clip}, request);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.size(), request.close_after);
+    std::vector<progress_line> lines = progress_lines(r.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().done, 60);
+    EXPECT_EQ(fetched_frames(r.trace).size(), 60u);
+}
+
+TEST_F(Y4m, ClosedStandardOutputDoesNotStopTheRun) {
+    run_request request;
+    request.out_mode = STDOUT_CLOSED;
+    run_result r = run({"--y4m", script("frames = 5\n")}, request);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(progress_lines(r.err).back().done, 5);
+}
+
+}  // namespace

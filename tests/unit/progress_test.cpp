@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "output/progress.h"
+
+TEST(RemainingSeconds, UsesTheLastHalfOfTheCompletedFrames) {
+    double stamps[241] = {};
+    double start = 100.0;
+    stamps[0] = start;
+    stamps[28] = start + 0.200;  // must not be used
+    stamps[29] = start + 0.251;
+    stamps[30] = start + 0.300;  // must not be used
+    // 57 done: half 28, window from entry 57 - 28 = 29.
+    EXPECT_NEAR(remaining_seconds(stamps, 57, 240, start + 0.503, start), 183 * 0.252 / 28, 1e-12);
+    // Even done: 10 done, half 5, window from entry 5.
+    stamps[5] = start + 0.050;
+    EXPECT_NEAR(remaining_seconds(stamps, 10, 240, start + 0.150, start), 230 * 0.100 / 5, 1e-12);
+}
+
+TEST(RemainingSeconds, WholeRunPaceAtTheFirstFrameOrWithoutTimestamps) {
+    double stamps[3] = {10.0, 10.6, 0.0};
+    EXPECT_NEAR(remaining_seconds(stamps, 1, 240, 10.6, 10.0), 239 * 0.6, 1e-9);
+    EXPECT_NEAR(remaining_seconds(nullptr, 57, 240, 10.503, 10.0), 183 * 0.503 / 57, 1e-9);
+}
+
+TEST(RemainingSeconds, NothingLeftAfterTheLastFrame) {
+    double stamps[5] = {0, 1, 2, 3, 4};
+    EXPECT_EQ(remaining_seconds(stamps, 4, 4, 4.0, 0.0), 0.0);
+    EXPECT_EQ(remaining_seconds(nullptr, 4, 4, 4.0, 0.0), 0.0);
+}
+
+TEST(WriteProgress, FormatsOneLine) {
+    ::testing::internal::CaptureStderr();
+    write_progress("zvk_render", 57, 240, 0.503, 1.647);
+    write_progress("zvk_progress", 0, 0, 0.0, 0.0);
+    write_progress("zvk_render", 0, -5, 0.0, 0.0);
+    write_progress("zvk_render", 1, 3, 12.3456, 24.6912);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "zvk_render,57,240,23.75,0.503,1.647\n"
+              "zvk_progress,0,0,100.00,0.000,0.000\n"
+              "zvk_render,0,-5,100.00,0.000,0.000\n"
+              "zvk_render,1,3,33.33,12.346,24.691\n");
+}
+
+TEST(MonotonicSeconds, NeverGoesBack) {
+    double last = monotonic_seconds();
+    for (int i = 0; i < 10000; i++) {
+        double now = monotonic_seconds();
+        ASSERT_GE(now, last);
+        last = now;
+    }
+}

@@ -209,6 +209,14 @@ int main(int argc, char** argv) {
     double runner = median(runner_rates);
     printf("  runner:                            %6.2f GB/s\n", runner);
     printf("  ratio runner / best ideal (%zu): %.3f\n", best_size, runner / best);
+    // The same writer, but reading as much memory as the runner's source
+    // does (two 1080p frames, or one audio step), instead of one hot buffer.
+    size_t source = o.mode == "y4m" ? 2 * (size_t)(1920 * 1080 * 3 / 2) : (size_t)65536 * 8;
+    std::vector<double> walking;
+    for (int run = 0; run < o.runs; run++) walking.push_back(gbps(run_ideal(bytes, best_size, source)));
+    double walk = median(walking);
+    printf("  ideal writer, %zu-byte writes walking %zu bytes: %6.2f GB/s; ratio runner / that: %.3f\n",
+           best_size, source, walk, runner / walk);
     printf("  runner peak resident memory, %d frames: %ld KiB\n", o.frames, rss_small);
     if (o.mode == "y4m" && o.big_frames > 0) {
         measurement big = run_runner(o, write_description(dir, o, o.big_frames));

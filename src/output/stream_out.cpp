@@ -17,21 +17,26 @@ void stream_flush(void) {}
 #include <sys/uio.h>
 #include <unistd.h>
 
-// Bytes per write. Chosen by measurement (bench/run): into a Linux pipe,
-// 8 KiB writes ran at the pipe's best speed, 64 KiB and larger at a fifth.
-static const size_t stream_write_size = 8192;
+#include "output/progress.h"
+#include "output/write_size_tuner.h"
 
-enum { stream_segments = 64 };
+// Rows of a padded plane each take a segment: a large write of narrow rows
+// needs many (the common IOV_MAX).
+enum { stream_segments = 1024 };
 
 static struct iovec held[stream_segments];
 static int held_count = 0;
 static size_t held_bytes = 0;
+static write_size_tuner tuner;
+static bool tuner_started = false;
+static size_t write_size = TUNER_SMALL_WRITE;
 
 // Writes the held segments. A write error drops them: a consumer that stops
 // reading must not stop the run.
 static void write_held(void) {
     // Anything the stream's own buffer holds (a header) goes first.
     fflush(stdout);
+    size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
     while (left > 0) {
@@ -57,12 +62,18 @@ static void write_held(void) {
     }
     held_count = 0;
     held_bytes = 0;
+    tuner_record(&tuner, bytes, monotonic_seconds());
+    write_size = tuner_write_size(&tuner);
 }
 
 void stream_write(const void* data, size_t size) {
+    if (!tuner_started) {
+        tuner_start(&tuner);
+        tuner_started = true;
+    }
     const char* bytes = (const char*)data;
     while (size > 0) {
-        size_t room = stream_write_size - held_bytes;
+        size_t room = write_size - held_bytes;
         size_t piece = size < room ? size : room;
         struct iovec* last = held_count > 0 ? &held[held_count - 1] : nullptr;
         if (last != nullptr && (const char*)last->iov_base + last->iov_len == bytes) {
@@ -76,7 +87,7 @@ void stream_write(const void* data, size_t size) {
         held_bytes += piece;
         bytes += piece;
         size -= piece;
-        if (held_bytes == stream_write_size || held_count == stream_segments) write_held();
+        if (held_bytes == write_size || held_count == stream_segments) write_held();
     }
 }
 

@@ -47,11 +47,13 @@ void write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi) {
     int block_align = vi->nchannels * bytes_per_sample;
     uint32_t byte_rate = (uint32_t)block_align * (uint32_t)vi->audio_samples_per_second;
     int64_t total = vi->num_audio_samples;
-    int64_t data_size = (int64_t)block_align * total;
-    if (data_size > wav_max_data_size) {
+    // Compared before multiplying: a count near 2^63 must not wrap the
+    // product into an accepted size.
+    if (block_align > 0 && total > wav_max_data_size / block_align) {
         fprintf(stderr, "WAV output would exceed RIFF size limit\n");
         end_run(8);
     }
+    int64_t data_size = (int64_t)block_align * total;
 
     fwrite("RIFF", 1, 4, stdout);
     write_le32((uint32_t)(data_size + 36));

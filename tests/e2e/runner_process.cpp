@@ -153,6 +153,12 @@ run_result run_process(const run_request& request) {
                 }
             } else {
                 result.out.append(buffer, (size_t)got);
+                if (result.out.size() > request.max_output) {
+                    result.runaway = true;
+                    kill(pid, SIGKILL);
+                    close(out_fd);
+                    out_fd = -1;
+                }
             }
         }
     }

@@ -33,6 +33,7 @@ struct run_request {
     stdout_mode out_mode = STDOUT_CAPTURE;
     size_t close_after = 0;
     int timeout_seconds = 120;
+    size_t max_output = 256u << 20;  // more is a runaway stream: the run is killed
     std::string trace_path;  // empty: no trace
 };
 
@@ -40,6 +41,7 @@ struct run_result {
     int status = -1;  // exit status; -1 when ended by a signal or timeout
     int signal = 0;
     bool timed_out = false;
+    bool runaway = false;  // standard output passed max_output
     std::string out;
     std::string err;
     std::vector<std::string> trace;

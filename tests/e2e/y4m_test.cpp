@@ -187,6 +187,22 @@ TEST_F(Y4m, EveryFrameDroppedLeavesTheHeaderOnly) {
     EXPECT_EQ(lines[1].percent, 100.0);
 }
 
+// Long enough for the writer to try its large writes on the way; padded rows
+// make each write gather many segments.
+TEST_F(Y4m, LongStreamWithPaddedRowsIsExact) {
+    std::string clip = script("width = 1000\nheight = 800\nframes = 45\nframe_period = 3\npad = 24\n");
+    run_request request;
+    request.trace_path = path("no-trace/none");  // the trace would be large and is not needed
+    run_result r = run({"--y4m", clip}, request);
+    EXPECT_EQ(r.status, 0);
+    std::vector<plane_size> planes = yuv_planes(420, 1000, 800, 1);
+    std::string frames[3] = {y4m_frame(0, planes), y4m_frame(1, planes), y4m_frame(2, planes)};
+    std::string expected = "YUV4MPEG2 W1000 H800 F25:1 Ip A0:0 C420jpeg\n";
+    for (int f = 0; f < 45; f++) expected += frames[f % 3];
+    EXPECT_EQ(r.out.size(), expected.size());
+    EXPECT_TRUE(r.out == expected);
+}
+
 // A consumer that stops reading must not stop the run or change its status.
 TEST_F(Y4m, ConsumerThatClosesThePipeEarly) {
     std::string clip = script("width = 320\nheight = 240\nframes = 60\nframe_period = 4\n");

@@ -7,11 +7,14 @@
 #include <stdint.h>
 
 // 32-bit Windows builds of AviSynth+ export every C function as __stdcall;
-// everywhere else the platform's one C convention applies.
+// everywhere else the platform's one C convention applies. (A build may
+// define it: the tests build a runner with the wrong one, which must fail.)
+#if !defined(AVSC_CC)
 #if defined(_WIN32) && !defined(_WIN64)
 #define AVSC_CC __stdcall
 #else
 #define AVSC_CC
+#endif
 #endif
 
 struct AVS_ScriptEnvironment;

@@ -34,7 +34,9 @@ static int wav_bytes_per_sample(int sample_type) {
 static const int64_t wav_max_data_size = 4294967259LL;
 
 void write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi) {
-    if (vi->audio_samples_per_second == 0) {
+    // Without a channel, or with a count below zero, there is no audio to
+    // write either; a header claiming otherwise would be corrupt.
+    if (vi->audio_samples_per_second == 0 || vi->nchannels < 1 || vi->num_audio_samples < 0) {
         fprintf(stderr, "script has no audio\n");
         end_run(6);
     }
@@ -44,16 +46,24 @@ void write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi) {
                 vi->sample_type);
         end_run(7);
     }
-    int block_align = vi->nchannels * bytes_per_sample;
-    uint32_t byte_rate = (uint32_t)block_align * (uint32_t)vi->audio_samples_per_second;
+    // The header has 16 bits for the channels and the block align and 32 for
+    // the rates: values beyond them would be written cut.
+    int64_t block_align = (int64_t)vi->nchannels * bytes_per_sample;
+    if (block_align > 0xFFFF || vi->audio_samples_per_second < 0 ||
+        block_align * vi->audio_samples_per_second > 0xFFFFFFFFLL) {
+        fprintf(stderr, "WAV header cannot describe %d channels at %d Hz\n", vi->nchannels,
+                vi->audio_samples_per_second);
+        end_run(8);
+    }
+    int64_t byte_rate = block_align * vi->audio_samples_per_second;
     int64_t total = vi->num_audio_samples;
     // Compared before multiplying: a count near 2^63 must not wrap the
     // product into an accepted size.
-    if (block_align > 0 && total > wav_max_data_size / block_align) {
+    if (total > wav_max_data_size / block_align) {
         fprintf(stderr, "WAV output would exceed RIFF size limit\n");
         end_run(8);
     }
-    int64_t data_size = (int64_t)block_align * total;
+    int64_t data_size = block_align * total;
 
     fwrite("RIFF", 1, 4, stdout);
     write_le32((uint32_t)(data_size + 36));
@@ -63,13 +73,14 @@ void write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi) {
     write_le16(vi->sample_type == AVS_SAMPLE_FLOAT ? 3 : 1);
     write_le16((unsigned)vi->nchannels);
     write_le32((uint32_t)vi->audio_samples_per_second);
-    write_le32(byte_rate);
+    write_le32((uint32_t)byte_rate);
     write_le16((unsigned)block_align);
     write_le16((unsigned)bytes_per_sample * 8);
     fwrite("data", 1, 4, stdout);
     write_le32((uint32_t)data_size);
 
-    void* buffer = malloc((size_t)block_align * WAV_CHUNK_SAMPLES);
+    // At most 65535 x 65536 bytes: fits a 32-bit size.
+    void* buffer = malloc((size_t)block_align * (size_t)WAV_CHUNK_SAMPLES);
     if (buffer == nullptr) {
         fprintf(stderr, "failed to allocate audio buffer\n");
         end_run(10);

@@ -40,16 +40,48 @@ std::string RunnerTest::script(const std::string& description, const std::string
     return p;
 }
 
+// A stream in the C runtime's text mode on Windows ends every line in CR LF;
+// the tests compare the lines, after checking that no bare LF slipped out.
+static void from_text_mode(std::string* text, const char* stream) {
+    std::string plain;
+    for (size_t i = 0; i < text->size(); i++) {
+        char c = (*text)[i];
+        if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') continue;
+        if (c == '\n') {
+            EXPECT_TRUE(i > 0 && (*text)[i - 1] == '\r') << "bare line feed on " << stream;
+        }
+        plain.push_back(c);
+    }
+    *text = plain;
+}
+
+static bool text_mode_stdout(const std::vector<std::string>& args) {
+    if (args.empty()) return true;
+    return args[0] != "--y4m" && args[0] != "--y4m-skip-drop" && args[0] != "--wav";
+}
+
 run_result RunnerTest::run(const std::vector<std::string>& args, run_request request) {
     request.args = args;
     if (request.trace_path.empty()) request.trace_path = path("trace.txt");
     run_result r = run_process(request);
+    if (e2e.platform == "windows") {
+        from_text_mode(&r.err, "standard error");
+        if (text_mode_stdout(args)) from_text_mode(&r.out, "standard output");
+    }
     EXPECT_FALSE(r.timed_out) << "the runner did not end in time";
     EXPECT_FALSE(r.runaway) << "the runner wrote without end";
     if (!r.runaway) {
         EXPECT_EQ(r.signal, 0) << "the runner died of a signal";
     }
     return r;
+}
+
+std::string native_path(const std::string& path) {
+    if (e2e.platform != "windows") return path;
+    std::string native = "Z:" + path;
+    for (char& c : native)
+        if (c == '/') c = '\\';
+    return native;
 }
 
 std::vector<std::string> trace_with(const std::vector<std::string>& trace, const std::string& prefix) {

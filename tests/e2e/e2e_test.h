@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,32 @@ protected:
 
     std::string dir;
 };
+
+// A path of the scratch or build tree as the runner's platform writes it
+// (Z:\... under Wine).
+std::string native_path(const std::string& path);
+
+// Item i of v, counted from the end when negative; a test failure and an
+// empty item when there is none, so a short output fails a test instead of
+// the suite.
+template <typename T>
+T item(const std::vector<T>& v, long i) {
+    long n = (long)v.size();
+    long at = i < 0 ? n + i : i;
+    if (at < 0 || at >= n) {
+        ADD_FAILURE() << "no item " << i << " among " << n;
+        return T();
+    }
+    return v[(size_t)at];
+}
+
+// Up to n items of v from item first (negative: from the end).
+template <typename T>
+std::vector<T> slice(const std::vector<T>& v, long first, size_t n) {
+    long size = (long)v.size();
+    long at = first < 0 ? std::max(0L, size + first) : std::min(first, size);
+    return std::vector<T>(v.begin() + at, v.begin() + std::min(size, at + (long)n));
+}
 
 // Trace lines that start with the prefix.
 std::vector<std::string> trace_with(const std::vector<std::string>& trace, const std::string& prefix);

@@ -30,14 +30,14 @@ TEST_F(FrameLoop, OneFrameClipWritesTwoLines) {
     run_result r = run({"--y4m", script("frames = 1\n")});
     std::vector<progress_line> lines = progress_lines(r.err);
     ASSERT_EQ(lines.size(), 2u) << r.err;
-    EXPECT_EQ(lines[0].text, "zvk_render,0,1,0.00,0.000,0.000");
-    EXPECT_EQ(lines[1].label, "zvk_render");
-    EXPECT_EQ(lines[1].done, 1);
-    EXPECT_EQ(lines[1].total, 1);
-    EXPECT_EQ(lines[1].text.substr(0, 20), "zvk_render,1,1,100.0");
-    EXPECT_GE(lines[1].elapsed, 0.0);
-    EXPECT_EQ(lines[1].text.substr(lines[1].text.size() - 6), ",0.000");
-    EXPECT_EQ(r.err, lines[0].text + "\n" + lines[1].text + "\n");
+    EXPECT_EQ(item(lines, 0).text, "zvk_render,0,1,0.00,0.000,0.000");
+    EXPECT_EQ(item(lines, 1).label, "zvk_render");
+    EXPECT_EQ(item(lines, 1).done, 1);
+    EXPECT_EQ(item(lines, 1).total, 1);
+    EXPECT_EQ(item(lines, 1).text.substr(0, 20), "zvk_render,1,1,100.0");
+    EXPECT_GE(item(lines, 1).elapsed, 0.0);
+    EXPECT_EQ(item(lines, 1).text.substr(item(lines, 1).text.size() - 6), ",0.000");
+    EXPECT_EQ(r.err, item(lines, 0).text + "\n" + item(lines, 1).text + "\n");
 }
 
 TEST_F(FrameLoop, FramesInOrderOneHeldAtATime) {
@@ -51,8 +51,8 @@ TEST_F(FrameLoop, FramesInOrderOneHeldAtATime) {
     // Without a CSV the validation render reads no property at all.
     EXPECT_TRUE(trace_with(r.trace, "props").empty());
     std::vector<progress_line> lines = progress_lines(r.err);
-    EXPECT_EQ(lines.back().text.rfind("zvk_progress,300,300,100.00,", 0), 0u) << lines.back().text;
-    EXPECT_EQ(lines.back().estimate, 0.0);
+    EXPECT_EQ(item(lines, -1).text.rfind("zvk_progress,300,300,100.00,", 0), 0u) << item(lines, -1).text;
+    EXPECT_EQ(item(lines, -1).estimate, 0.0);
 }
 
 // Lines after the first come at least half a second apart, except the last.
@@ -62,8 +62,8 @@ TEST_F(FrameLoop, ThrottledToOneLinePerHalfSecond) {
     std::vector<progress_line> lines = progress_lines(r.err);
     ASSERT_GE(lines.size(), 3u) << r.err;
     EXPECT_LE(lines.size(), 6u) << r.err;
-    EXPECT_EQ(lines.front().done, 0);
-    EXPECT_EQ(lines.back().done, 16);
+    EXPECT_EQ(item(lines, 0).done, 0);
+    EXPECT_EQ(item(lines, -1).done, 16);
     for (size_t i = 1; i + 1 < lines.size(); i++) {
         // Printed to the millisecond: allow the rounding of both readings.
         EXPECT_GE(lines[i].elapsed - lines[i - 1].elapsed, 0.499) << r.err;
@@ -71,8 +71,8 @@ TEST_F(FrameLoop, ThrottledToOneLinePerHalfSecond) {
         EXPECT_GT(lines[i].estimate, 0.0);
         EXPECT_NEAR(lines[i].percent, lines[i].done * 100.0 / 16, 0.005);
     }
-    EXPECT_EQ(lines.back().estimate, 0.0);
-    EXPECT_GE(lines.back().elapsed, 16 * 0.110 - 0.01);
+    EXPECT_EQ(item(lines, -1).estimate, 0.0);
+    EXPECT_GE(item(lines, -1).elapsed, 16 * 0.110 - 0.01);
 }
 
 TEST_F(FrameLoop, UnfetchableFrameEndsTheRunWithStatus5) {
@@ -81,12 +81,12 @@ TEST_F(FrameLoop, UnfetchableFrameEndsTheRunWithStatus5) {
     EXPECT_EQ(r.status, 5);
     std::vector<std::string> err = text_lines(r.err);
     ASSERT_GE(err.size(), 2u);
-    EXPECT_EQ(err.back(), "failed to get frame 5: decoder lost sync");
+    EXPECT_EQ(item(err, -1), "failed to get frame 5: decoder lost sync");
     for (const progress_line& p : progress_lines(r.err)) EXPECT_LE(p.done, 5);
     std::string expected = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n";
     for (int f = 0; f < 5; f++) expected += y4m_frame(f, yuv_planes(420, 4, 2, 1));
     EXPECT_EQ(r.out, expected);
-    EXPECT_EQ(trace_with(r.trace, "get_frame").back(), "get_frame 5 failed");
+    EXPECT_EQ(item(trace_with(r.trace, "get_frame"), -1), "get_frame 5 failed");
     EXPECT_EQ(most_frames_held(r.trace), 1);
     expect_clip_kept(r);
 }
@@ -94,15 +94,15 @@ TEST_F(FrameLoop, UnfetchableFrameEndsTheRunWithStatus5) {
 TEST_F(FrameLoop, UnfetchableFrameWithoutErrorText) {
     run_result r = run({"--validate", script("frames = 10\nfail_frame = 7-\n")});
     EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(text_lines(r.err).back(), "failed to get frame 7");
+    EXPECT_EQ(item(text_lines(r.err), -1), "failed to get frame 7");
 }
 
 // A frame count near 2^31 must not wrap the size of the timestamp array.
 TEST_F(FrameLoop, FrameCountNear2To31) {
     run_result r = run({"--y4m", script("frames = 2147483647\nfail_frame = 3\nwidth = 2\nheight = 2\n")});
     EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(text_lines(r.err).front(), "zvk_render,0,2147483647,0.00,0.000,0.000");
-    EXPECT_EQ(text_lines(r.err).back(), "failed to get frame 3");
+    EXPECT_EQ(item(text_lines(r.err), 0), "zvk_render,0,2147483647,0.00,0.000,0.000");
+    EXPECT_EQ(item(text_lines(r.err), -1), "failed to get frame 3");
 }
 
 }  // namespace

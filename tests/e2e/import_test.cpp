@@ -28,7 +28,7 @@ TEST_F(Import, ResultOfAnotherTypeGivesStatus3) {
         std::vector<std::string> released = trace_with(r.trace, "release_value");
         ASSERT_EQ(released.size(), 1u) << type;
         EXPECT_NE(released[0], "release_value c");
-        EXPECT_EQ(r.trace.back(), "delete_env");
+        EXPECT_EQ(item(r.trace, -1), "delete_env");
         EXPECT_TRUE(trace_with(r.trace, "take_clip").empty());
     }
 }
@@ -80,7 +80,7 @@ TEST_F(Import, ValidationVariableIsSetOnlyInValidationModes) {
         } else {
             EXPECT_EQ(sets, std::vector<std::string>{c.set});
             // Set before the import.
-            EXPECT_EQ(r.trace[2], c.set);
+            EXPECT_EQ(item(r.trace, 2), c.set);
         }
     }
 }
@@ -89,8 +89,7 @@ TEST_F(Import, ClipIsTakenAndNeverReleased) {
     std::string clip = script("frames = 2\n");
     run_result r = run({"--validate", clip});
     EXPECT_EQ(r.status, 0) << r.err;
-    std::vector<std::string> head(r.trace.begin(), r.trace.begin() + 7);
-    EXPECT_EQ(head, (std::vector<std::string>{"load", "create_env 8",
+    EXPECT_EQ(slice(r.trace, 0, 7), (std::vector<std::string>{"load", "create_env 8",
                                               "set_var zvk_validation_blank b 1",
                                               "invoke Import s " + clip + " array_size=0 names=null",
                                               "take_clip", "release_value c", "get_video_info"}));

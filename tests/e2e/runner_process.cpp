@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -79,19 +80,31 @@ run_result run_process(const run_request& request) {
     for (std::string& a : argv_text) argv.push_back(&a[0]);
     argv.push_back(nullptr);
 
-    std::string library_dir = e2e.standin_dir + "/" + request.variant;
+    std::string library_dir =
+        request.library_dir.empty() ? e2e.standin_dir + "/" + request.variant : request.library_dir;
 
     pid_t pid = fork();
     if (pid < 0) abort();
     if (pid == 0) {
-        setenv("LD_LIBRARY_PATH", library_dir.c_str(), 1);
-        setenv("DYLD_LIBRARY_PATH", library_dir.c_str(), 1);
+        if (e2e.platform == "windows") {
+            // LoadLibraryA searches PATH after the program's and the system's
+            // directories; Wine takes PATH additions from WINEPATH.
+            setenv("WINEPATH", library_dir.c_str(), 1);
+            if (getenv("WINEDEBUG") == nullptr) setenv("WINEDEBUG", "-all", 1);
+        } else {
+            setenv("LD_LIBRARY_PATH", library_dir.c_str(), 1);
+            setenv("DYLD_LIBRARY_PATH", library_dir.c_str(), 1);
+        }
         if (request.trace_path.empty())
             unsetenv("ZVK_STANDIN_TRACE");
         else
             setenv("ZVK_STANDIN_TRACE", request.trace_path.c_str(), 1);
         unsetenv("ZVK_STANDIN_FAIL");
         for (const std::string& setting : request.env) putenv(strdup(setting.c_str()));
+        if (request.memory_limit > 0) {
+            struct rlimit limit = {(rlim_t)request.memory_limit, (rlim_t)request.memory_limit};
+            setrlimit(RLIMIT_AS, &limit);
+        }
         int devnull = open("/dev/null", O_RDONLY);
         dup2(devnull, 0);
         if (request.out_mode == STDOUT_CLOSED) {
@@ -118,19 +131,27 @@ run_result run_process(const run_request& request) {
     int err_fd = err_pipe[0];
     double deadline = now_seconds() + request.timeout_seconds;
     char buffer[1 << 16];
+    int wstatus = 0;
+    bool exited = false;
+    // Reads until both pipes end or the runner has ended and its pipes are
+    // drained: processes it started (Wine's services) may hold them open.
     while (out_fd >= 0 || err_fd >= 0) {
         struct pollfd fds[2];
         int n = 0;
         if (out_fd >= 0) fds[n++] = {out_fd, POLLIN, 0};
         if (err_fd >= 0) fds[n++] = {err_fd, POLLIN, 0};
-        double left = deadline - now_seconds();
-        if (left <= 0) {
+        if (now_seconds() > deadline) {
             result.timed_out = true;
             kill(pid, SIGKILL);
             break;
         }
-        int ready = poll(fds, n, (int)(left * 1000) + 1);
+        int ready = poll(fds, n, exited ? 0 : 50);
         if (ready < 0 && errno == EINTR) continue;
+        if (ready == 0) {
+            if (exited) break;
+            exited = waitpid(pid, &wstatus, WNOHANG) == pid;
+            continue;
+        }
         for (int i = 0; i < n; i++) {
             if (fds[i].revents == 0) continue;
             ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
@@ -165,11 +186,9 @@ run_result run_process(const run_request& request) {
     if (out_fd >= 0) close(out_fd);
     if (err_fd >= 0) close(err_fd);
 
-    int wstatus = 0;
-    while (true) {
+    while (!exited) {
         pid_t done = waitpid(pid, &wstatus, result.timed_out ? 0 : WNOHANG);
-        if (done == pid) break;
-        if (done < 0 && errno != EINTR) break;
+        if (done == pid || (done < 0 && errno != EINTR)) break;
         if (now_seconds() > deadline) {
             result.timed_out = true;
             kill(pid, SIGKILL);

@@ -29,12 +29,14 @@ enum stdout_mode {
 struct run_request {
     std::vector<std::string> args;  // after the program name
     std::string variant = "complete";
+    std::string library_dir;  // where the library is, instead of the variant's directory
     std::vector<std::string> env;  // extra NAME=VALUE settings
     stdout_mode out_mode = STDOUT_CAPTURE;
     size_t close_after = 0;
     int timeout_seconds = 120;
     size_t max_output = 256u << 20;  // more is a runaway stream: the run is killed
     std::string trace_path;  // empty: no trace
+    size_t memory_limit = 0;  // bytes of address space for the runner; 0: no limit
 };
 
 struct run_result {

@@ -38,7 +38,7 @@ TEST_F(Validation, ClipWithoutATagIsUnknownAndRunsToTheEnd) {
               "clip_info,width=4,height=2,chroma=unknown,bit_depth=8,frames=4,fps_num=25,fps_den=1,"
               "has_audio=0,audio_rate=0,audio_channels=0,audio_samples=0\nrendered=4\n");
     run_result f = run({"--validate", script("pixel_type = YUV420PS\nframes = 1\n")});
-    EXPECT_NE(text_lines(f.out)[0].find(",chroma=unknown,bit_depth=32,"), std::string::npos) << f.out;
+    EXPECT_NE(item(text_lines(f.out), 0).find(",chroma=unknown,bit_depth=32,"), std::string::npos) << f.out;
 }
 
 TEST_F(Validation, RowsOfPropertiesPresentAndAbsent) {
@@ -97,8 +97,8 @@ TEST_F(Validation, ZeroFrameClipWritesTheHeaderOnly) {
     run_result r = run({"--validate", script("frames = 0\n"), path("frames.csv")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(read_file(path("frames.csv")), csv_header);
-    EXPECT_NE(text_lines(r.out)[0].find(",frames=0,"), std::string::npos);
-    EXPECT_EQ(text_lines(r.out)[1], "rendered=0");
+    EXPECT_NE(item(text_lines(r.out), 0).find(",frames=0,"), std::string::npos);
+    EXPECT_EQ(item(text_lines(r.out), 1), "rendered=0");
 }
 
 TEST_F(Validation, WithoutACsvNoFileNoLogNoPropertyRead) {
@@ -109,8 +109,8 @@ TEST_F(Validation, WithoutACsvNoFileNoLogNoPropertyRead) {
     std::vector<std::string> files;
     for (const char* name : {"frames.csv", "frames.csv.runner.log"}) EXPECT_FALSE(file_exists(path(name)));
     std::vector<progress_line> lines = progress_lines(r.err);
-    EXPECT_EQ(lines.front().text, "zvk_progress,0,3,0.00,0.000,0.000");
-    EXPECT_EQ(r.err, lines.front().text + "\n" + lines.back().text + "\n");
+    EXPECT_EQ(item(lines, 0).text, "zvk_progress,0,3,0.00,0.000,0.000");
+    EXPECT_EQ(r.err, item(lines, 0).text + "\n" + item(lines, -1).text + "\n");
 }
 
 TEST_F(Validation, CsvThatCannotBeOpenedGivesStatus11) {
@@ -129,15 +129,15 @@ TEST_F(Validation, UnreadablePropertyGivesStatus12WithTheEarlierRows) {
     std::string clip = script("frames = 10\nprop zvk_source_id = int frame\nprop _Transfer @5 = string bt709\n");
     run_result r = run({"--validate", clip, path("frames.csv")});
     EXPECT_EQ(r.status, 12);
-    EXPECT_EQ(text_lines(r.err).back(), "failed to read zevokit frame properties at frame 5");
+    EXPECT_EQ(item(text_lines(r.err), -1), "failed to read zevokit frame properties at frame 5");
     std::string expected = csv_header;
     for (int f = 0; f < 5; f++) expected += std::to_string(f) + "," + std::to_string(f) + ",,0,,0,0,0,\n";
     EXPECT_EQ(read_file(path("frames.csv")), expected);
     EXPECT_EQ(text_lines(r.out).size(), 1u);
     // All eight reads are made, then the frame is released.
     std::vector<std::string> reads = trace_with(r.trace, "prop_get");
-    EXPECT_EQ(reads.back(), "prop_get_float 5 zvk_absolute_timestretch -> 1");
-    EXPECT_EQ(r.trace.back(), "release_frame 5 held=0");
+    EXPECT_EQ(item(reads, -1), "prop_get_float 5 zvk_absolute_timestretch -> 1");
+    EXPECT_EQ(item(r.trace, -1), "release_frame 5 held=0");
     for (const progress_line& p : progress_lines(r.err)) EXPECT_LE(p.done, 5);
 }
 
@@ -146,7 +146,7 @@ TEST_F(Validation, UnfetchableFrameKeepsTheEarlierRows) {
     std::string clip = script("frames = 10\nfail_frame = 5\nprop zvk_source_frame = int frame\n");
     run_result r = run({"--validate", clip, path("frames.csv")});
     EXPECT_EQ(r.status, 5);
-    EXPECT_EQ(text_lines(r.err).back(), "failed to get frame 5");
+    EXPECT_EQ(item(text_lines(r.err), -1), "failed to get frame 5");
     std::string expected = csv_header;
     for (int f = 0; f < 5; f++) expected += std::to_string(f) + ",," + std::to_string(f) + ",0,,0,0,0,\n";
     EXPECT_EQ(read_file(path("frames.csv")), expected);

@@ -154,6 +154,39 @@ TEST_F(Wav, ConsumerThatClosesThePipeEarly) {
     EXPECT_EQ(trace_with(r.trace, "get_audio").size(), 31u);
 }
 
+// Values the header cannot carry are refused rather than written cut.
+TEST_F(Wav, ClipsTheHeaderCannotDescribe) {
+    struct {
+        std::string description;
+        int status;
+        const char* message;
+    } cases[] = {
+        {audio("int16", 0, 48000, 100), 6, "script has no audio\n"},
+        {audio("int16", -2, 48000, 100), 6, "script has no audio\n"},
+        {audio("int16", 2, 48000, -1), 6, "script has no audio\n"},
+        {audio("int16", 2, 48000, -9223372036854775807LL), 6, "script has no audio\n"},
+        {audio("int32", 16384, 48000, 1), 8, "WAV header cannot describe 16384 channels at 48000 Hz\n"},
+        {audio("int16", 2147483647, 48000, 1), 8, "WAV header cannot describe 2147483647 channels at 48000 Hz\n"},
+        {audio("int16", 2, -44100, 1), 8, "WAV header cannot describe 2 channels at -44100 Hz\n"},
+        {audio("int16", 2, 2147483647, 1), 8, "WAV header cannot describe 2 channels at 2147483647 Hz\n"},
+    };
+    for (const auto& c : cases) {
+        run_result r = run({"--wav", script(c.description)});
+        EXPECT_EQ(r.status, c.status) << c.description;
+        EXPECT_EQ(r.err, c.message) << c.description;
+        EXPECT_EQ(r.out, "");
+    }
+    // The largest that fit: 16383 channels of 4 bytes, and a byte rate of
+    // 4294967292 (1073741823 Hz x 4 bytes).
+    // Its 4 GiB sample buffer is out of a 32-bit program's reach.
+    run_result wide = run({"--wav", script(audio("int32", 16383, 8000, 0))});
+    EXPECT_EQ(wide.status, e2e.width == "32-bit" ? 10 : 0);
+    EXPECT_EQ(wide.out, wav_header(1, 16383, 8000, 8000u * 65532u, 65532, 32, 0));
+    run_result fast = run({"--wav", script(audio("int16", 2, 1073741823, 0))});
+    EXPECT_EQ(fast.status, 0);
+    EXPECT_EQ(fast.out, wav_header(1, 2, 1073741823, 4294967292u, 4, 16, 0));
+}
+
 class FfprobeWav : public RunnerTest {};
 
 // A real consumer reads each sample type with the right codec, rate,

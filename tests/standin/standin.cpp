@@ -412,8 +412,12 @@ void fill_samples(clip_state* c) {
     int type = c->d.vi.sample_type;
     int channels = c->d.vi.nchannels > 0 ? c->d.vi.nchannels : 0;
     int bytes = standin_bytes_per_sample(type);
+    // A clip with absurd audio fields (a test of the runner's limits) gets
+    // no samples: fetching them fails.
+    if ((int64_t)channels * bytes > 0xFFFF) return;
     c->block_align = channels * bytes;
     c->samples = (unsigned char*)malloc((size_t)c->block_align * STANDIN_AUDIO_PERIOD + 1);
+    if (c->samples == nullptr) return;
     for (int s = 0; s < STANDIN_AUDIO_PERIOD; s++)
         for (int ch = 0; ch < channels; ch++)
             standin_sample(type, s, ch, c->samples + (size_t)s * c->block_align + ch * bytes);
@@ -587,6 +591,11 @@ STANDIN_EXPORT int STANDIN_CC avs_get_audio(void* clip_handle, void* buffer, int
     int64_t fail = c->d.fail_audio_at;
     if (fail >= 0 && fail >= start && fail < start + count) {
         c->last_error = c->d.has_audio_error ? c->d.audio_error.c_str() : nullptr;
+        trace("get_audio %lld %lld failed", (long long)start, (long long)count);
+        return 1;
+    }
+    if (c->samples == nullptr) {
+        c->last_error = "stand-in: no samples for this clip";
         trace("get_audio %lld %lld failed", (long long)start, (long long)count);
         return 1;
     }

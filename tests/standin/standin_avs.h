@@ -7,10 +7,12 @@
 
 #include <stdint.h>
 
+#if !defined(STANDIN_CC)
 #if defined(_WIN32) && !defined(_WIN64)
 #define STANDIN_CC __stdcall
 #else
 #define STANDIN_CC
+#endif
 #endif
 
 #if defined(_WIN32)

@@ -58,10 +58,11 @@ TEST(Y4mChromaTag, EveryCellOfTheTable) {
     for (int f = 0; f < 3; f++) {
         for (int d = 0; d < 7; d++) {
             const char* tag = y4m_chroma_tag(families[f], depths[d]);
-            if (expected[f][d] == nullptr)
+            if (expected[f][d] == nullptr) {
                 EXPECT_EQ(tag, nullptr) << families[f] << " " << depths[d];
-            else
+            } else {
                 EXPECT_STREQ(tag, expected[f][d]) << families[f] << " " << depths[d];
+            }
         }
         for (int depth : {11, 13, 15, 17, 24, 64}) EXPECT_EQ(y4m_chroma_tag(families[f], depth), nullptr);
         for (int depth : {0, 1, 7, -3, INT32_MIN})

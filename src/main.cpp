@@ -14,6 +14,7 @@
 #include "run_end.h"
 
 int main(int argc, char** argv) {
+    reserve_standard_streams();
     ignore_broken_pipe();
 
     run_options options;
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
     const AVS_VideoInfo* vi = script.video_info;
     frame_loop_outputs outputs = {};
     outputs.log = log;
+    outputs.csv_path = options.csv_path;
     outputs.fps_num = options.fps_num != 0 ? options.fps_num : vi->fps_numerator;
     outputs.fps_den = options.fps_den != 0 ? options.fps_den : vi->fps_denominator;
 

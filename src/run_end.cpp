@@ -7,6 +7,8 @@
 #include <io.h>
 #include <windows.h>
 #else
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 #endif
@@ -33,6 +35,17 @@ bool set_binary_stdout(void) {
     return _setmode(_fileno(stdout), _O_BINARY) != -1;
 #else
     return true;  // no text mode to leave
+#endif
+}
+
+void reserve_standard_streams(void) {
+#if !defined(_WIN32)
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // The lowest free descriptor is the closed one.
+            if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) == -1) break;
+        }
+    }
 #endif
 }
 

@@ -16,6 +16,10 @@ extern FILE* end_run_log;
 // Puts standard output in binary mode; false when the platform refuses.
 bool set_binary_stdout(void);
 
+// Opens the null device on any of descriptors 0 to 2 that a caller left
+// closed, so that a file the run opens never takes standard output's place.
+void reserve_standard_streams(void);
+
 // A consumer that stops reading must not kill the run: writes just fail.
 void ignore_broken_pipe(void);
 

@@ -56,17 +56,16 @@ int render_frames(run_mode mode, const imported_script* script, frame_loop_outpu
             return 5;
         }
 
-        if (!validation) {
-            write_y4m_frame(script->environment, frame, mode);
-        } else if (outputs->csv != nullptr) {
-            int status = write_validation_row(script->environment, frame, i, &outputs->csv);
-            if (status != 0) {
-                avs->avs_release_video_frame(frame);
-                free(stamps);
-                return status;
-            }
-        }
+        int status = 0;
+        if (!validation)
+            status = write_y4m_frame(script->environment, frame, mode, i);
+        else if (outputs->csv != nullptr)
+            status = write_validation_row(script->environment, frame, i, &outputs->csv);
         avs->avs_release_video_frame(frame);
+        if (status != 0) {
+            free(stamps);
+            return status;
+        }
 
         int done = i + 1;
         double now = monotonic_seconds();
@@ -77,7 +76,7 @@ int render_frames(run_mode mode, const imported_script* script, frame_loop_outpu
         last_report = now;
     }
 
-    if (validation) finish_validation_report(outputs->log, outputs->csv, vi);
+    if (validation) finish_validation_report(outputs->log, outputs->csv, outputs->csv_path, vi);
     free(stamps);
     return 0;
 }

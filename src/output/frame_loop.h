@@ -12,6 +12,7 @@
 struct frame_loop_outputs {
     FILE* log;         // validation modes: the checkpoint log, or null
     FILE* csv;         // validation modes: the open CSV, or null
+    const char* csv_path;
     uint32_t fps_num;  // Y4M modes: the effective frame rate
     uint32_t fps_den;
 };

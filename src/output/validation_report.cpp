@@ -21,6 +21,12 @@ static const char csv_header[] =
     "output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,"
     "absolute_timestretch\n";
 
+// A CSV that lost rows (a full disk) must not pass for a complete report.
+[[noreturn]] static void report_lost_rows(const char* path) {
+    fprintf(stderr, "failed to write validation CSV: %s\n", path);
+    end_run(11);
+}
+
 FILE* open_validation_csv(FILE* log, const char* path) {
     log_checkpoint(log, "render: open validation csv");
     FILE* csv = fopen(path, "wb");
@@ -29,7 +35,10 @@ FILE* open_validation_csv(FILE* log, const char* path) {
         end_run(11);
     }
     fwrite(csv_header, 1, sizeof csv_header - 1, csv);
-    fflush(csv);
+    if (fflush(csv) != 0) {
+        fclose(csv);
+        report_lost_rows(path);
+    }
     return csv;
 }
 
@@ -79,10 +88,12 @@ int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFram
     return 0;
 }
 
-void finish_validation_report(FILE* log, FILE* csv, const AVS_VideoInfo* vi) {
+void finish_validation_report(FILE* log, FILE* csv, const char* csv_path, const AVS_VideoInfo* vi) {
     if (csv != nullptr) {
         log_checkpoint(log, "render: close validation csv");
-        fclose(csv);
+        bool lost = ferror(csv) != 0;
+        if (fclose(csv) != 0) lost = true;
+        if (lost) report_lost_rows(csv_path);
     }
     log_checkpoint(log, "render: complete");
     printf("rendered=%d\n", vi->num_frames);

@@ -17,7 +17,8 @@ FILE* open_validation_csv(FILE* log, const char* path);
 int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
                          int index, FILE** csv);
 
-// Closes the CSV (if open) and prints the closing line.
-void finish_validation_report(FILE* log, FILE* csv, const AVS_VideoInfo* vi);
+// Closes the CSV (if open) and prints the closing line; ends the run with
+// status 11 instead when rows of the CSV could not be written.
+void finish_validation_report(FILE* log, FILE* csv, const char* csv_path, const AVS_VideoInfo* vi);
 
 #endif

@@ -37,6 +37,8 @@ struct run_request {
     size_t max_output = 256u << 20;  // more is a runaway stream: the run is killed
     std::string trace_path;  // empty: no trace
     size_t memory_limit = 0;  // bytes of address space for the runner; 0: no limit
+    size_t file_size_limit = 0;  // largest file the runner may write (a full disk); 0: no limit
+    bool unprivileged = false;  // when the suite runs as root, run the runner as nobody
 };
 
 struct run_result {

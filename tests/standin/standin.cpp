@@ -140,7 +140,16 @@ struct description {
     std::string audio_error;
     std::vector<prop_rule> props;
     std::vector<frame_range> no_map;
+    // Answers that override the plane geometry (Y, U, V), for the runner's
+    // defences: a null read pointer, or a row size, height or pitch given
+    // outright. INT_MIN: not overridden.
+    bool null_plane[3] = {false, false, false};
+    int row_size[3] = {INT_MIN, INT_MIN, INT_MIN};
+    int height[3] = {INT_MIN, INT_MIN, INT_MIN};
+    int pitch[3] = {INT_MIN, INT_MIN, INT_MIN};
 };
+
+int plane_index(const std::string& name) { return name == "Y" ? 0 : name == "U" ? 1 : name == "V" ? 2 : -1; }
 
 struct plane_geometry {
     int row_size;
@@ -312,6 +321,12 @@ std::string parse_line(description& d, const std::string& raw) {
         d.has_audio_error = true, d.audio_error = value;
     } else if (key == "nomap") {
         d.no_map.push_back(parse_range(value));
+    } else if (key == "plane_null" && plane_index(value) >= 0) {
+        d.null_plane[plane_index(value)] = true;
+    } else if ((key == "plane_row_size" || key == "plane_height" || key == "plane_pitch") &&
+               plane_index(value.substr(0, 1)) >= 0) {
+        int* field = key == "plane_row_size" ? d.row_size : key == "plane_height" ? d.height : d.pitch;
+        field[plane_index(value.substr(0, 1))] = (int)to_int(trim(value.substr(1)));
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -414,7 +429,7 @@ void fill_samples(clip_state* c) {
     int bytes = standin_bytes_per_sample(type);
     // A clip with absurd audio fields (a test of the runner's limits) gets
     // no samples: fetching them fails.
-    if ((int64_t)channels * bytes > 0xFFFF) return;
+    if ((int64_t)channels * bytes * STANDIN_AUDIO_PERIOD > ((int64_t)64 << 20)) return;
     c->block_align = channels * bytes;
     c->samples = (unsigned char*)malloc((size_t)c->block_align * STANDIN_AUDIO_PERIOD + 1);
     if (c->samples == nullptr) return;
@@ -683,29 +698,38 @@ const plane_geometry* plane_of(const void* frame, int plane, const frame_handle*
 }
 }  // namespace
 
+namespace {
+// The override of a plane's field, if the description gives one.
+int answer(const int* overrides, int plane, int computed) {
+    int index = plane == 1 ? 0 : plane == 2 ? 1 : plane == 4 ? 2 : -1;
+    return index >= 0 && overrides[index] != INT_MIN ? overrides[index] : computed;
+}
+}  // namespace
+
 STANDIN_EXPORT const unsigned char* STANDIN_CC avs_get_read_ptr_p(const void* frame, int plane) {
     const frame_handle* f;
     const plane_geometry* g = plane_of(frame, plane, &f);
-    if (g == nullptr || g->row_size == 0) return nullptr;
+    int index = plane == 1 ? 0 : plane == 2 ? 1 : plane == 4 ? 2 : -1;
+    if (g == nullptr || g->row_size == 0 || (index >= 0 && f->clip->d.null_plane[index])) return nullptr;
     return f->clip->pixels + f->clip->slot_size * (size_t)(f->n % f->clip->slots) + g->offset;
 }
 
 STANDIN_EXPORT int STANDIN_CC avs_get_pitch_p(const void* frame, int plane) {
     const frame_handle* f;
     const plane_geometry* g = plane_of(frame, plane, &f);
-    return g != nullptr ? g->pitch : 0;
+    return answer(f->clip->d.pitch, plane, g != nullptr ? g->pitch : 0);
 }
 
 STANDIN_EXPORT int STANDIN_CC avs_get_row_size_p(const void* frame, int plane) {
     const frame_handle* f;
     const plane_geometry* g = plane_of(frame, plane, &f);
-    return g != nullptr ? g->row_size : 0;
+    return answer(f->clip->d.row_size, plane, g != nullptr ? g->row_size : 0);
 }
 
 STANDIN_EXPORT int STANDIN_CC avs_get_height_p(const void* frame, int plane) {
     const frame_handle* f;
     const plane_geometry* g = plane_of(frame, plane, &f);
-    return g != nullptr ? g->height : 0;
+    return answer(f->clip->d.height, plane, g != nullptr ? g->height : 0);
 }
 
 STANDIN_EXPORT int STANDIN_CC avs_is_yv12(const standin_video_info* vi) {

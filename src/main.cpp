@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
         fprintf(stderr,
                 "failed to load " AVS_LIBRARY_FILE ". Install " RUNNER_WIDTH
                 " AviSynth+ and make sure " AVS_LIBRARY_FILE " can be found.\n");
+        if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
         close_checkpoint_log(log);
         return 2;
     }

@@ -1,6 +1,14 @@
-# A clip description for the stand-in library (not AviSynth syntax): a
-# 64x36 8-bit 4:2:0 clip of 48 frames at 24000/1001 whose frames carry the
-# identity and colour properties a zevokit script stamps on them.
+# Validation report with a CSV of frame properties.
+# Needs: the stand-in library (a clip description, not AviSynth syntax).
+# Run: zvk_avs_runner --validate examples/standin/bars.avs frames.csv
+# Status: 0
+# Output:
+#   clip_info,width=64,height=36,chroma=C420jpeg,bit_depth=8,frames=48,fps_num=24000,fps_den=1001,has_audio=0,audio_rate=0,audio_channels=0,audio_samples=0
+#   rendered=48
+# File frames.csv starts:
+#   output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,absolute_timestretch
+#   0,1001,0,0,1,1,1,0,1.0009999999999999
+#   1,1001,1,0,1,1,1,0,1.0009999999999999
 width = 64
 height = 36
 pixel_type = YV12

@@ -1,6 +1,7 @@
 #include "avs/avs_library.h"
 
 #include <stddef.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -11,6 +12,10 @@
 #endif
 
 AVS_Library* avs_library = nullptr;
+
+static char load_problem[1024];
+
+const char* avs_load_problem(void) { return load_problem; }
 
 struct avs_slot {
     const char* name;
@@ -27,6 +32,9 @@ static const avs_slot avs_slots[] = {
 #if defined(_WIN32)
 
 static void* open_library(void) { return (void*)LoadLibraryA("avisynth"); }
+
+// Windows users meet the loader's search order in its own documentation.
+static void describe_missing_name(void*, const char*) {}
 
 static void* find_symbol(void* handle, const char* name) {
     return (void*)GetProcAddress((HMODULE)handle, name);
@@ -59,11 +67,31 @@ static void* open_library(void) {
                                         "libavisynth.so.11", "libavisynth.so.10",
                                         "libavisynth.so.9",  "libavisynth.so.8"};
 #endif
+    // The loader's answer to the first name is kept: later names are only
+    // tried in case the unversioned link is missing.
+    char first_answer[512] = "";
     for (const char* name : names) {
         void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
         if (handle != nullptr) return handle;
+        const char* answer = dlerror();
+        if (first_answer[0] == '\0') snprintf(first_answer, sizeof first_answer, "%s", answer ? answer : "");
     }
+    int n = snprintf(load_problem, sizeof load_problem, "tried");
+    for (const char* name : names) {
+        if (n > 0 && (size_t)n < sizeof load_problem)
+            n += snprintf(load_problem + n, sizeof load_problem - (size_t)n, "%s %s",
+                          name == names[0] ? "" : ",", name);
+    }
+    if (n > 0 && (size_t)n < sizeof load_problem)
+        snprintf(load_problem + n, sizeof load_problem - (size_t)n, "; the loader answered: %s", first_answer);
     return nullptr;
+}
+
+static void describe_missing_name(void* handle, const char* name) {
+    Dl_info info;
+    void* any = dlsym(handle, "avs_create_script_environment");
+    const char* file = any != nullptr && dladdr(any, &info) != 0 && info.dli_fname ? info.dli_fname : "the library";
+    snprintf(load_problem, sizeof load_problem, "%s lacks %s, which the runner requires", file, name);
 }
 
 static void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
@@ -87,6 +115,7 @@ int avs_loaded_library_path(char* path, int size) {
 
 AVS_Library* avs_load_library(void) {
     avs_library = nullptr;
+    load_problem[0] = '\0';
     AVS_Library* library = (AVS_Library*)calloc(1, sizeof(AVS_Library));
     if (library == nullptr) return nullptr;
     library->handle = open_library();
@@ -97,6 +126,7 @@ AVS_Library* avs_load_library(void) {
     for (const avs_slot& slot : avs_slots) {
         void* symbol = find_symbol(library->handle, slot.name);
         if (symbol == nullptr && slot.required) {
+            describe_missing_name(library->handle, slot.name);
             close_library(library->handle);
             free(library);
             return nullptr;

@@ -97,6 +97,11 @@ extern AVS_Library* avs_library;
 // in avs_library), or null with avs_library left null.
 AVS_Library* avs_load_library(void);
 
+// After a failed binding: what the loader answered, as one line without its
+// line feed (which names were tried, or which name the library lacks); an
+// empty text where the platform's own message says enough.
+const char* avs_load_problem(void);
+
 // Unloads the library and frees the record; only before a clip is taken.
 void avs_free_library(AVS_Library* library);
 

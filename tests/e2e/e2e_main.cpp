@@ -147,6 +147,8 @@ int main(int argc, char** argv) {
             e2e.launcher = split_words(a.substr(11));
         } else if (a.compare(0, 10, "--standin=") == 0) {
             e2e.standin_dir = a.substr(10);
+        } else if (a.compare(0, 11, "--examples=") == 0) {
+            e2e.examples_dir = a.substr(11);
         } else if (a.compare(0, 11, "--platform=") == 0) {
             // os-width, e.g. windows-32
             std::string p = a.substr(11);

@@ -16,6 +16,7 @@ struct e2e_config {
     std::string platform;      // "linux", "windows" or "macos": the runner's, not the driver's
     std::string width;         // "64-bit" or "32-bit"
     std::string library_file;  // the library's name in messages and checkpoints
+    std::string examples_dir;  // the repository's examples/, when given
 };
 extern e2e_config e2e;
 

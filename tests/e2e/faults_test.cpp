@@ -151,19 +151,28 @@ protected:
     void SetUp() override {
         RunnerTest::SetUp();
         if (e2e.platform == "windows") GTEST_SKIP() << "Wine runs as the owner of its prefix";
-        // The runner may run as nobody: it must still reach the scratch
-        // directory and write its trace there.
+        // The runner may run as nobody: it must reach the scratch directory,
+        // write its trace there, and run from copies that nobody may read
+        // wherever the build tree is.
         chmod(dir.c_str(), 0777);
         chmod(std::filesystem::path(dir).parent_path().c_str(), 0711);
+        std::filesystem::create_directories(path("bin"));
+        std::filesystem::copy_file(e2e.runner, path("bin/zvk_avs_runner"));
+        std::filesystem::copy_file(e2e.standin_dir + "/complete/" + e2e.library_file,
+                                   path("bin/") + e2e.library_file);
+        for (const char* name : {"bin", "bin/zvk_avs_runner"}) chmod(path(name).c_str(), 0755);
+        chmod((path("bin/") + e2e.library_file).c_str(), 0755);
+        request.unprivileged = true;
+        request.runner = path("bin/zvk_avs_runner");
+        request.library_dir = path("bin");
     }
+    run_request request;
 };
 
 TEST_F(Permissions, UnreadableScriptDirectory) {
     std::filesystem::create_directories(path("scripts"));
     std::string clip = script("frames = 1\n", "scripts/clip.avs");
     chmod(path("scripts").c_str(), 0);
-    run_request request;
-    request.unprivileged = true;
     run_result r = run({"--check-source", "0", clip}, request);
     chmod(path("scripts").c_str(), 0755);
     EXPECT_EQ(r.status, 1);
@@ -174,8 +183,6 @@ TEST_F(Permissions, UnreadableScriptDirectory) {
 TEST_F(Permissions, UnwritableCsvDirectory) {
     std::filesystem::create_directories(path("out"));
     chmod(path("out").c_str(), 0555);
-    run_request request;
-    request.unprivileged = true;
     std::string csv = path("out/frames.csv");
     run_result r = run({"--validate", script("frames = 2\n"), csv}, request);
     chmod(path("out").c_str(), 0755);

@@ -74,7 +74,7 @@ run_result run_process(const run_request& request) {
     if (pipe(err_pipe) != 0) abort();
 
     std::vector<std::string> argv_text = e2e.launcher;
-    argv_text.push_back(e2e.runner);
+    argv_text.push_back(request.runner.empty() ? e2e.runner : request.runner);
     argv_text.insert(argv_text.end(), request.args.begin(), request.args.end());
     std::vector<char*> argv;
     for (std::string& a : argv_text) argv.push_back(&a[0]);

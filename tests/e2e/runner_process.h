@@ -31,6 +31,7 @@ struct run_request {
     std::vector<std::string> args;  // after the program name
     std::string variant = "complete";
     std::string library_dir;  // where the library is, instead of the variant's directory
+    std::string runner;       // another copy of the runner to run
     std::vector<std::string> env;  // extra NAME=VALUE settings
     stdout_mode out_mode = STDOUT_CAPTURE;
     size_t close_after = 0;

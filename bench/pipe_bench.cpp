@@ -7,7 +7,6 @@
 //
 //   zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N]
 //                  [--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...]
-//                  [--source=BYTES]
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -34,7 +33,6 @@ struct options {
     int big_frames = 20000;
     int seconds = 3600;
     std::vector<size_t> sizes;  // ideal write sizes; default 4 KiB to 1 MiB
-    size_t source = 0;          // ideal writer's buffer; 0: one write's size
 };
 
 struct measurement {
@@ -124,8 +122,10 @@ double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-std::string write_description(const std::string& dir, const options& o, int frames) {
-    std::string path = dir + "/bench_" + o.mode + "_" + std::to_string(frames) + ".avs";
+// hot: the stand-in serves every row from cache-hot memory and leaves audio
+// buffers as they are, so only the runner's own work is measured.
+std::string write_description(const std::string& dir, const options& o, int frames, bool hot) {
+    std::string path = dir + "/bench_" + o.mode + "_" + std::to_string(frames) + (hot ? "_hot" : "") + ".avs";
     FILE* f = fopen(path.c_str(), "wb");
     if (o.mode == "y4m")
         fprintf(f, "width = 1920\nheight = 1080\npixel_type = YV12\nfps = 25/1\nframes = %d\nframe_period = 2\n",
@@ -133,6 +133,7 @@ std::string write_description(const std::string& dir, const options& o, int fram
     else
         fprintf(f, "frames = 0\naudio_rate = 48000\nsample_type = float\nchannels = 2\naudio_samples = %lld\n",
                 (long long)o.seconds * 48000);
+    fprintf(f, "hot_memory = %d\n", hot ? 1 : 0);
     fclose(f);
     return path;
 }
@@ -159,7 +160,7 @@ int main(int argc, char** argv) {
         else if ((v = value("--seconds=")) != nullptr) o.seconds = atoi(v);
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
-        } else if ((v = value("--source=")) != nullptr) o.source = strtoul(v, nullptr, 10);
+        }
         else {
             fprintf(stderr, "unknown argument %s\n", argv[i]);
             return 2;
@@ -167,61 +168,65 @@ int main(int argc, char** argv) {
     }
     if (o.runner.empty() || o.standin.empty() || (o.mode != "y4m" && o.mode != "wav")) {
         fprintf(stderr, "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
-                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--source=BYTES]\n");
+                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
     char pattern[] = "/tmp/zvk_bench.XXXXXX";
     std::string dir = mkdtemp(pattern);
-    std::string script = write_description(dir, o, o.frames);
+    std::string hot_script = write_description(dir, o, o.frames, true);
+    std::string real_script = write_description(dir, o, o.frames, false);
+    // What the runner reads per frame or step: two 1080p frames, or the
+    // library's copy into one audio step's buffer.
+    size_t source = o.mode == "y4m" ? 2 * (size_t)(1920 * 1080 * 3 / 2) : (size_t)65536 * 8;
 
     std::vector<size_t> sizes = o.sizes;
     if (sizes.empty())
         for (size_t s = 4096; s <= (1u << 20); s *= 2) sizes.push_back(s);
 
-    std::vector<double> runner_rates;
+    std::vector<double> hot_rates, real_rates, walking_rates;
     std::vector<std::vector<double>> ideal_rates(sizes.size());
     long long bytes = 0;
     long rss_small = 0;
     for (int run = 0; run < o.runs; run++) {
-        measurement m = run_runner(o, script);
-        if (m.status != 0) {
-            fprintf(stderr, "runner failed with status %d\n", m.status);
+        measurement hot = run_runner(o, hot_script);
+        measurement real = run_runner(o, real_script);
+        if (hot.status != 0 || real.status != 0) {
+            fprintf(stderr, "runner failed with status %d\n", hot.status != 0 ? hot.status : real.status);
             return 1;
         }
-        bytes = m.bytes;
-        rss_small = std::max(rss_small, m.max_rss_kib);
-        runner_rates.push_back(gbps(m));
-        for (size_t s = 0; s < sizes.size(); s++) ideal_rates[s].push_back(gbps(run_ideal(bytes, sizes[s], o.source)));
+        bytes = hot.bytes;
+        rss_small = std::max(rss_small, real.max_rss_kib);
+        hot_rates.push_back(gbps(hot));
+        real_rates.push_back(gbps(real));
+        for (size_t s = 0; s < sizes.size(); s++) ideal_rates[s].push_back(gbps(run_ideal(bytes, sizes[s], 0)));
     }
-
-    if (o.mode == "y4m")
-        printf("runner --y4m, 1920x1080 8-bit 4:2:0, %d frames, %lld bytes, %d runs\n", o.frames, bytes, o.runs);
-    else
-        printf("runner --wav, 2 x float at 48000 Hz, %d s, %lld bytes, %d runs\n", o.seconds, bytes, o.runs);
     double best = 0;
     size_t best_size = 0;
     for (size_t s = 0; s < sizes.size(); s++) {
         double rate = median(ideal_rates[s]);
-        printf("  ideal writer, %7zu-byte writes%s: %6.2f GB/s\n", sizes[s], o.source ? " (walking its source)" : "", rate);
         if (rate > best) best = rate, best_size = sizes[s];
     }
-    double runner = median(runner_rates);
-    printf("  runner:                            %6.2f GB/s\n", runner);
-    printf("  ratio runner / best ideal (%zu): %.3f\n", best_size, runner / best);
-    // The same writer, but reading as much memory as the runner's source
-    // does (two 1080p frames, or one audio step), instead of one hot buffer.
-    size_t source = o.mode == "y4m" ? 2 * (size_t)(1920 * 1080 * 3 / 2) : (size_t)65536 * 8;
-    std::vector<double> walking;
-    for (int run = 0; run < o.runs; run++) walking.push_back(gbps(run_ideal(bytes, best_size, source)));
-    double walk = median(walking);
-    printf("  ideal writer, %zu-byte writes walking %zu bytes: %6.2f GB/s; ratio runner / that: %.3f\n",
-           best_size, source, walk, runner / walk);
+    for (int run = 0; run < o.runs; run++) walking_rates.push_back(gbps(run_ideal(bytes, best_size, source)));
+
+    if (o.mode == "y4m")
+        printf("runner --y4m, 1920x1080 8-bit 4:2:0, %d frames, %lld bytes, medians of %d runs\n", o.frames, bytes,
+               o.runs);
+    else
+        printf("runner --wav, 2 x float at 48000 Hz, %d s, %lld bytes, medians of %d runs\n", o.seconds, bytes, o.runs);
+    for (size_t s = 0; s < sizes.size(); s++)
+        printf("  ideal writer, %7zu-byte writes: %6.2f GB/s\n", sizes[s], median(ideal_rates[s]));
+    double hot = median(hot_rates), real = median(real_rates), walking = median(walking_rates);
+    printf("  runner, library memory cache-hot:  %6.2f GB/s   ratio to the best ideal writer (%zu): %.3f\n", hot,
+           best_size, hot / best);
+    printf("  runner, library memory as served:  %6.2f GB/s   ratio to the best ideal writer: %.3f\n", real,
+           real / best);
+    printf("  ideal writer walking %zu bytes:  %6.2f GB/s   ratio runner as served / that: %.3f\n", source, walking,
+           real / walking);
     printf("  runner peak resident memory, %d frames: %ld KiB\n", o.frames, rss_small);
     if (o.mode == "y4m" && o.big_frames > 0) {
-        measurement big = run_runner(o, write_description(dir, o, o.big_frames));
-        printf("  runner peak resident memory, %d frames: %ld KiB (%.2f GB/s)\n", o.big_frames,
-               big.max_rss_kib, gbps(big));
+        measurement big = run_runner(o, write_description(dir, o, o.big_frames, false));
+        printf("  runner peak resident memory, %d frames: %ld KiB\n", o.big_frames, big.max_rss_kib);
     }
     std::string cleanup = "rm -rf " + dir;
     return system(cleanup.c_str()) == 0 ? 0 : 1;

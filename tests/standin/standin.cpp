@@ -147,6 +147,10 @@ struct description {
     int row_size[3] = {INT_MIN, INT_MIN, INT_MIN};
     int height[3] = {INT_MIN, INT_MIN, INT_MIN};
     int pitch[3] = {INT_MIN, INT_MIN, INT_MIN};
+    // For benchmarks: every row of a plane is its first row (pitch 0), and
+    // audio fetches leave the buffer as it is, so that the stand-in's own
+    // memory traffic stays out of what is measured.
+    bool hot_memory = false;
 };
 
 int plane_index(const std::string& name) { return name == "Y" ? 0 : name == "U" ? 1 : name == "V" ? 2 : -1; }
@@ -327,6 +331,8 @@ std::string parse_line(description& d, const std::string& raw) {
                plane_index(value.substr(0, 1)) >= 0) {
         int* field = key == "plane_row_size" ? d.row_size : key == "plane_height" ? d.height : d.pitch;
         field[plane_index(value.substr(0, 1))] = (int)to_int(trim(value.substr(1)));
+    } else if (key == "hot_memory") {
+        d.hot_memory = to_int(value) != 0;
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -616,6 +622,7 @@ STANDIN_EXPORT int STANDIN_CC avs_get_audio(void* clip_handle, void* buffer, int
     }
     c->last_error = nullptr;
     trace("get_audio %lld %lld", (long long)start, (long long)count);
+    if (c->d.hot_memory) return 0;
     // Served from one period of precomputed samples.
     unsigned char* out = (unsigned char*)buffer;
     int64_t s = start % STANDIN_AUDIO_PERIOD;
@@ -717,6 +724,7 @@ STANDIN_EXPORT const unsigned char* STANDIN_CC avs_get_read_ptr_p(const void* fr
 STANDIN_EXPORT int STANDIN_CC avs_get_pitch_p(const void* frame, int plane) {
     const frame_handle* f;
     const plane_geometry* g = plane_of(frame, plane, &f);
+    if (f->clip->d.hot_memory) return 0;
     return answer(f->clip->d.pitch, plane, g != nullptr ? g->pitch : 0);
 }
 

@@ -29,7 +29,6 @@ static int held_count = 0;
 static size_t held_bytes = 0;
 static write_size_tuner tuner;
 static bool tuner_started = false;
-static size_t write_size = TUNER_SMALL_WRITE;
 
 // Writes the held segments. A write error drops them: a consumer that stops
 // reading must not stop the run.
@@ -63,7 +62,6 @@ static void write_held(void) {
     held_count = 0;
     held_bytes = 0;
     tuner_record(&tuner, bytes, monotonic_seconds());
-    write_size = tuner_write_size(&tuner);
 }
 
 void stream_write(const void* data, size_t size) {
@@ -73,6 +71,7 @@ void stream_write(const void* data, size_t size) {
     }
     const char* bytes = (const char*)data;
     while (size > 0) {
+        size_t write_size = tuner_write_size(&tuner);
         size_t room = write_size - held_bytes;
         size_t piece = size < room ? size : room;
         struct iovec* last = held_count > 0 ? &held[held_count - 1] : nullptr;

@@ -10,20 +10,7 @@ namespace {
 
 class Ffmpeg : public RunnerTest {
 protected:
-    // Runs a shell command; returns its standard output, status in *status.
-    std::string shell(const std::string& command, int* status) {
-        std::string out;
-        FILE* p = popen(command.c_str(), "r");
-        if (p == nullptr) {
-            *status = -1;
-            return out;
-        }
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        *status = pclose(p);
-        return out;
-    }
+    std::string shell(const std::string& command, int* status) { return shell_output(command, status); }
 };
 
 TEST_F(Ffmpeg, DecodesEveryTagItAccepts) {

@@ -84,47 +84,65 @@ static int render_validation(const imported_script* script, const frame_loop_job
     return finish_validation_report(report, job->count);
 }
 
-// The frame being written (if any) is released once its bytes are out, and
-// counts as done.
-static void complete_writing(AVS_VideoFrame** writing, progress* p) {
-    if (*writing == nullptr) return;
-    stream_writer_wait();
-    avs_library->avs_release_video_frame(*writing);
-    *writing = nullptr;
-    frame_done(p);
+// The frames handed to the stream writer, oldest first: each is released
+// once its bytes are out, and counts as done then.
+struct frames_in_flight {
+    AVS_VideoFrame* frames[STREAM_WRITER_DEPTH];
+    int count;
+};
+
+// Waits until at most `left` of the frames in flight are unwritten, and
+// releases the others.
+static void complete_written(frames_in_flight* flight, progress* p, int left) {
+    if (flight->count <= left) return;
+    stream_writer_wait(left);
+    int done = flight->count - left;
+    for (int i = 0; i < done; i++) {
+        avs_library->avs_release_video_frame(flight->frames[i]);
+        frame_done(p);
+    }
+    for (int i = 0; i < left; i++) flight->frames[i] = flight->frames[i + done];
+    flight->count = left;
 }
 
-// Frame i + 1 is fetched while frame i is written by the stream writer; a
-// frame stays held until its bytes are out, so at most two are held.
+// Frame i + 1 is fetched while frame i is written by the stream writer, and
+// handed over before frame i is out, so the writer never waits for this
+// thread; a frame stays held until its bytes are out: at most two are held.
 static int render_y4m(run_mode mode, const imported_script* script, const frame_loop_job* job, progress* p) {
     const AVS_Library* avs = avs_library;
-    AVS_VideoFrame* writing = nullptr;
+    frames_in_flight flight = {};
     stream_writer_start();
     for (int i = 0; i < job->count; i++) {
         int index = job->first + i;
         if (run_interruption() != 0) {
-            complete_writing(&writing, p);
+            complete_written(&flight, p, 0);
             return stop_interrupted(p);
         }
         AVS_VideoFrame* frame = avs->avs_get_frame(script->clip, index);
         if (frame == nullptr) {
             clip_error_text suffix = clip_error_suffix(script->clip);
-            complete_writing(&writing, p);
+            complete_written(&flight, p, 0);
             return fetch_failure(index, suffix);
         }
-        complete_writing(&writing, p);
         stream_chunk chunk;
-        int status = y4m_frame_chunk(script->environment, frame, mode, index, &chunk);
+        int status = y4m_frame_chunk(script->environment, frame, mode, &chunk);
         if (status != 0 || chunk.count == 0) {
+            // Nothing of this frame goes out: it is done, or fails, after
+            // the frames before it.
+            complete_written(&flight, p, 0);
             avs->avs_release_video_frame(frame);
-            if (status != 0) return status;
+            if (status != 0) {
+                report_unreadable_planes(index);
+                return status;
+            }
             frame_done(p);
             continue;
         }
         stream_writer_hand(&chunk);
-        writing = frame;
+        flight.frames[flight.count++] = frame;
+        complete_written(&flight, p, 1);
     }
-    complete_writing(&writing, p);
+    complete_written(&flight, p, 0);
     return 0;
 }
 

@@ -7,10 +7,11 @@
 #include <signal.h>
 #endif
 
-// The chunk in the writer's hands, and whether it is still being written;
-// both guarded by the lock.
-static stream_chunk handed;
-static bool busy = false;
+// Chunks handed over and written so far; chunk n waits in queue[n % depth].
+// Guarded by the lock.
+static stream_chunk queue[STREAM_WRITER_DEPTH];
+static unsigned long handed = 0;
+static unsigned long written = 0;
 static bool started = false;
 static bool threaded = false;
 
@@ -76,11 +77,13 @@ static bool start_thread(void) {
 static void writer_loop(void) {
     lock();
     for (;;) {
-        while (!busy) wait_for_change();
+        while (written == handed) wait_for_change();
+        // The slot stays as it is until written counts it.
+        const stream_chunk* chunk = &queue[written % STREAM_WRITER_DEPTH];
         unlock();
-        write_stream_chunk(&handed);
+        write_stream_chunk(chunk);
         lock();
-        busy = false;
+        written++;
         announce_change();
     }
 }
@@ -96,17 +99,17 @@ void stream_writer_hand(const stream_chunk* chunk) {
         write_stream_chunk(chunk);
         return;
     }
-    // The writer is idle: it reads handed only while busy.
-    handed = *chunk;
     lock();
-    busy = true;
+    // A free slot: the caller waits for one before handing.
+    queue[handed % STREAM_WRITER_DEPTH] = *chunk;
+    handed++;
     announce_change();
     unlock();
 }
 
-void stream_writer_wait(void) {
+void stream_writer_wait(int unwritten) {
     if (!threaded) return;
     lock();
-    while (busy) wait_for_change();
+    while (handed - written > (unsigned long)unwritten) wait_for_change();
     unlock();
 }

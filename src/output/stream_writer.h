@@ -1,7 +1,8 @@
 // The thread that writes the stream while the next frame or audio step is
 // fetched. Every call into the AviSynth library stays on the thread that
-// imported the script: this one only writes bytes it was handed. One chunk
-// is in its hands at a time.
+// imported the script: this one only writes bytes it was handed, in the
+// order handed. Two chunks may be in its hands: the one it writes, and the
+// next, which it takes up without waiting for the other thread.
 #ifndef ZVK_STREAM_WRITER_H
 #define ZVK_STREAM_WRITER_H
 
@@ -13,11 +14,13 @@
 void stream_writer_start(void);
 
 // Hands a chunk over to be written; returns at once. The memory it describes
-// must stay as it is until stream_writer_wait has returned. Only after
-// stream_writer_wait may the next chunk be handed.
+// must stay as it is until a stream_writer_wait says the chunk is written.
+// At most STREAM_WRITER_DEPTH chunks may be unwritten at a time.
+enum { STREAM_WRITER_DEPTH = 2 };
 void stream_writer_hand(const stream_chunk* chunk);
 
-// Returns once every byte handed over has been written.
-void stream_writer_wait(void);
+// Returns once at most `unwritten` of the chunks handed over are still not
+// written: the others, the oldest, are out.
+void stream_writer_wait(int unwritten);
 
 #endif

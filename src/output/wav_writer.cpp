@@ -142,6 +142,9 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
     }
     buffers[1] = (unsigned char*)malloc(buffer_size);
     stream_writer_start();
+    // With two buffers, a step is fetched while the step before is written;
+    // with one, only once it is out.
+    int in_flight = buffers[1] != nullptr ? 1 : 0;
     int status = 0;
     int next = 0;
     for (int64_t done = 0; done < total; done += WAV_CHUNK_SAMPLES) {
@@ -151,24 +154,21 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         }
         int64_t count = total - done < WAV_CHUNK_SAMPLES ? total - done : WAV_CHUNK_SAMPLES;
         unsigned char* buffer = buffers[next];
+        stream_writer_wait(in_flight);  // the step that last used this buffer is out
         if (avs_library->avs_get_audio(clip, buffer, start + done, count) != 0) {
             clip_error_text suffix = clip_error_suffix(clip);
-            stream_writer_wait();
+            stream_writer_wait(0);
             fprintf(stderr, "failed to get audio at sample %lld%s%s\n", (long long)(start + done),
                     suffix.separator, suffix.message);
             status = 9;
             break;
         }
-        stream_writer_wait();
         stream_chunk chunk = {};
         add_chunk_part(&chunk, buffer, 0, (size_t)(block_align * count), 1);
         stream_writer_hand(&chunk);
-        if (buffers[1] != nullptr)
-            next = 1 - next;
-        else
-            stream_writer_wait();
+        next = in_flight - next;
     }
-    stream_writer_wait();
+    stream_writer_wait(0);
     free(buffers[0]);
     free(buffers[1]);
     return status;

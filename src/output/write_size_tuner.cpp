@@ -1,9 +1,7 @@
 #include "output/write_size_tuner.h"
 
-// Each size is written in each direction of a sweep for at least this many
-// bytes and this much write time: shorter figures are mostly scheduling noise.
-static const uint64_t step_length = 2u << 20;
-static const double step_time = 0.002;
+// Bytes written with each size in each direction of a sweep: 18 MiB a sweep.
+static const uint64_t step_length = 1u << 20;
 // Bytes before the second sweep, and the most between two sweeps.
 static const uint64_t first_stretch = 64u << 20;
 static const uint64_t longest_stretch = (uint64_t)4 << 30;
@@ -18,7 +16,6 @@ size_t tuner_size(int index) { return (size_t)4096 << index; }
 static void start_sweep(write_size_tuner* tuner) {
     tuner->step = 0;
     tuner->step_bytes = 0;
-    tuner->step_seconds = 0.0;
     for (int i = 0; i < TUNER_SIZES; i++) {
         tuner->bytes[i] /= 2;
         tuner->seconds[i] /= 2;
@@ -70,9 +67,7 @@ void tuner_record(write_size_tuner* tuner, size_t bytes, double seconds) {
     tuner->bytes[size] += (double)bytes;
     tuner->seconds[size] += seconds;
     tuner->step_bytes += bytes;
-    tuner->step_seconds += seconds;
-    if (tuner->step_bytes < step_length || tuner->step_seconds < step_time) return;
+    if (tuner->step_bytes < step_length) return;
     tuner->step_bytes = 0;
-    tuner->step_seconds = 0.0;
     if (++tuner->step == 2 * TUNER_SIZES) end_sweep(tuner);
 }

@@ -24,7 +24,6 @@ struct write_size_tuner {
     int in_use;                      // index of the size used between sweeps
     int step;                        // of the sweep, 0 to 2 * TUNER_SIZES - 1; -1 between sweeps
     uint64_t step_bytes;             // written in this step so far
-    double step_seconds;             // and the time those writes took
     double bytes[TUNER_SIZES];       // written with each size in the sweeps, weighted
     double seconds[TUNER_SIZES];     // and the time those writes took, weighted alike
     uint64_t until_sweep;            // bytes left before the next sweep

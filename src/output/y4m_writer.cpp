@@ -47,7 +47,7 @@ static bool readable(const plane_rows* rows) {
 static const char frame_marker[] = "FRAME\n";
 
 int y4m_frame_chunk(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, run_mode mode,
-                    int index, stream_chunk* chunk) {
+                    stream_chunk* chunk) {
     chunk->count = 0;
     if (mode == RUN_Y4M_SKIP_DROP) {
         int64_t drop = 0;
@@ -58,13 +58,11 @@ int y4m_frame_chunk(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* fr
     }
     plane_rows planes[3] = {plane_of(frame, AVS_PLANAR_Y), plane_of(frame, AVS_PLANAR_U),
                             plane_of(frame, AVS_PLANAR_V)};
-    for (const plane_rows& rows : planes) {
-        if (!readable(&rows)) {
-            fprintf(stderr, "failed to read the planes of frame %d\n", index);
-            return 5;
-        }
-    }
+    for (const plane_rows& rows : planes)
+        if (!readable(&rows)) return 5;
     add_chunk_part(chunk, frame_marker, 0, sizeof frame_marker - 1, 1);
     for (const plane_rows& rows : planes) add_chunk_part(chunk, rows.first, rows.pitch, (size_t)rows.row_size, rows.height);
     return 0;
 }
+
+void report_unreadable_planes(int index) { fprintf(stderr, "failed to read the planes of frame %d\n", index); }

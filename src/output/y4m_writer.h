@@ -16,9 +16,12 @@ int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den
 // Describes what a held frame puts in the stream ("FRAME\n" and its planes,
 // rows without the padding between them) as a chunk to write while the
 // frame stays held; an empty chunk under --y4m-skip-drop for a frame whose
-// zvk_drop_frame is present and non-zero. Returns 0, or 5 after reporting a
-// plane the library describes but that cannot be read.
+// zvk_drop_frame is present and non-zero. Returns 0, or 5 for a plane the
+// library describes but that cannot be read: nothing of the frame may be
+// written, and report_unreadable_planes says so once the frames before it
+// are out.
 int y4m_frame_chunk(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, run_mode mode,
-                    int index, stream_chunk* chunk);
+                    stream_chunk* chunk);
+void report_unreadable_planes(int index);
 
 #endif

@@ -178,6 +178,8 @@ run_result run_process(const run_request& request) {
         if (ready == 0) {
             if (exited) break;
             exited = waitpid(pid, &wstatus, WNOHANG) == pid;
+            // A condition on something else than the output (a file).
+            act_when_due(request, pid, exited, &result);
             continue;
         }
         for (int i = 0; i < n; i++) {

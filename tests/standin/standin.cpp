@@ -614,7 +614,10 @@ STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
     int delay = c->d.frame_delay_ms;
     for (const auto& rule : c->d.frame_delays)
         if (n >= rule.first.first && n <= rule.first.last) delay = rule.second;
-    if (delay > 0) sleep_ms(delay);
+    if (delay > 0) {
+        trace("delay %d %d ms", n, delay);
+        sleep_ms(delay);
+    }
     if (n == 0 && !c->d.frame_gate.empty()) {
         // A test opens the gate when it has seen what it waits for; a runner
         // that never shows it is not waited for forever.

@@ -7,6 +7,12 @@
 //
 //   zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N]
 //                  [--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...]
+//                  [--real-library=DIR]
+//
+// With the real AviSynth+ library (--real-library, the directory that holds
+// it), the y4m mode also times a cheap source and a filtered one: fetching
+// alone (--validate without a CSV), the runner's whole --y4m run, and how
+// well the two overlap: total / max(fetch only, the cheap source's total).
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -33,6 +39,7 @@ struct options {
     int big_frames = 20000;
     int seconds = 3600;
     std::vector<size_t> sizes;  // ideal write sizes; default 4 KiB to 1 MiB
+    std::string real_library;   // directory of a real AviSynth+, or empty
 };
 
 struct measurement {
@@ -89,13 +96,14 @@ measurement consume(Child child) {
     return m;
 }
 
-measurement run_runner(const options& o, const std::string& script) {
+measurement run_runner(const options& o, const std::string& script, const std::string& flag = "",
+                       const std::string& library = "") {
     return consume([&]() {
-        std::string dir = o.standin + "/complete";
+        std::string dir = library.empty() ? o.standin + "/complete" : library;
         setenv("LD_LIBRARY_PATH", dir.c_str(), 1);
         unsetenv("ZVK_STANDIN_TRACE");
-        std::string flag = "--" + o.mode;
-        execl(o.runner.c_str(), o.runner.c_str(), flag.c_str(), script.c_str(), (char*)nullptr);
+        std::string option = flag.empty() ? "--" + o.mode : flag;
+        execl(o.runner.c_str(), o.runner.c_str(), option.c_str(), script.c_str(), (char*)nullptr);
     });
 }
 
@@ -144,15 +152,20 @@ std::string write_description(const std::string& dir, const options& o, int fram
 double gbps(const measurement& m) { return m.bytes / m.seconds / 1e9; }
 double cpu_per_gb(const measurement& m) { return m.cpu_seconds / (m.bytes / 1e9); }
 
-// Throughput and CPU seconds per GB of one writer over the runs.
+// Throughput (or time) and CPU seconds per GB of one writer over the runs.
 struct series {
-    std::vector<double> rates;
+    std::vector<double> values;
     std::vector<double> cpu;
     void add(const measurement& m) {
-        rates.push_back(gbps(m));
+        values.push_back(gbps(m));
         cpu.push_back(cpu_per_gb(m));
     }
-    double rate() const { return median(rates); }
+    void add_time(const measurement& m) {
+        values.push_back(m.seconds);
+        cpu.push_back(cpu_per_gb(m));
+    }
+    double rate() const { return median(values); }
+    double seconds() const { return median(values); }
     double cpu_gb() const { return median(cpu); }
 };
 
@@ -163,6 +176,45 @@ measurement run_ffmpeg(int frames) {
         execlp("ffmpeg", "ffmpeg", "-v", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080", "-i",
                "/dev/zero", "-frames:v", count.c_str(), "-f", "yuv4mpegpipe", "-", (char*)nullptr);
     });
+}
+
+// Two 1080p scripts of 500 frames for the real library: a cheap source,
+// whose run is all writing, and the same through a filter, whose run is
+// fetching and writing.
+void bench_real_library(const options& o, const std::string& dir) {
+    const char* const cheap = "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, 499)\n";
+    struct {
+        const char* name;
+        std::string text;
+        series fetch, total;
+    } scripts[] = {{"ColorBars", cheap, {}, {}}, {"ColorBars().Blur(1.0)", std::string(cheap, strlen(cheap) - 1) + ".Blur(1.0)\n", {}, {}}};
+    std::vector<std::string> paths;
+    for (auto& s : scripts) {
+        std::string path = dir + "/real_" + std::to_string(paths.size()) + ".avs";
+        FILE* f = fopen(path.c_str(), "wb");
+        fputs(s.text.c_str(), f);
+        fclose(f);
+        paths.push_back(path);
+    }
+    for (int run = 0; run < o.runs; run++) {
+        for (size_t i = 0; i < paths.size(); i++) {
+            measurement fetch = run_runner(o, paths[i], "--validate", o.real_library);
+            measurement total = run_runner(o, paths[i], "--y4m", o.real_library);
+            if (fetch.status != 0 || total.status != 0) {
+                fprintf(stderr, "the real library's run of %s failed\n", scripts[i].name);
+                return;
+            }
+            scripts[i].fetch.add_time(fetch);
+            scripts[i].total.add_time(total);
+        }
+    }
+    printf("real AviSynth+, 1920x1080 8-bit 4:2:0, 500 frames, medians of %d runs (seconds)\n", o.runs);
+    double cheap_total = scripts[0].total.seconds();
+    for (auto& s : scripts) {
+        double fetch = s.fetch.seconds(), total = s.total.seconds();
+        printf("  %-22s fetch only %6.3f s, runner --y4m %6.3f s (%5.3f CPU s/GB), overlap ratio %.3f\n", s.name,
+               fetch, total, s.total.cpu_gb(), total / std::max(fetch, cheap_total));
+    }
 }
 
 bool have_program(const char* name) {
@@ -188,6 +240,7 @@ int main(int argc, char** argv) {
         else if ((v = value("--frames=")) != nullptr) o.frames = atoi(v);
         else if ((v = value("--big-frames=")) != nullptr) o.big_frames = atoi(v);
         else if ((v = value("--seconds=")) != nullptr) o.seconds = atoi(v);
+        else if ((v = value("--real-library=")) != nullptr) o.real_library = v;
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
         }
@@ -198,7 +251,7 @@ int main(int argc, char** argv) {
     }
     if (o.runner.empty() || o.standin.empty() || (o.mode != "y4m" && o.mode != "wav")) {
         fprintf(stderr, "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
-                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...]\n");
+                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -261,6 +314,7 @@ int main(int argc, char** argv) {
         measurement big = run_runner(o, write_description(dir, o, o.big_frames, false));
         printf("  runner peak resident memory, %d frames: %ld KiB\n", o.big_frames, big.max_rss_kib);
     }
+    if (o.mode == "y4m" && !o.real_library.empty()) bench_real_library(o, dir);
     std::string cleanup = "rm -rf " + dir;
     return system(cleanup.c_str()) == 0 ? 0 : 1;
 }

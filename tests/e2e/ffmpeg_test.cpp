@@ -1,8 +1,6 @@
 // A real consumer: ffmpeg must decode every stream the runner writes, with
 // the right size, rate and frame count, and give back the stand-in's pixels
 // byte for byte.
-#include <stdio.h>
-
 #include "e2e_test.h"
 #include "expected_output.h"
 
@@ -10,20 +8,7 @@ namespace {
 
 class Ffmpeg : public RunnerTest {
 protected:
-    // Runs a shell command; returns its standard output, status in *status.
-    std::string shell(const std::string& command, int* status) {
-        std::string out;
-        FILE* p = popen(command.c_str(), "r");
-        if (p == nullptr) {
-            *status = -1;
-            return out;
-        }
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-        *status = pclose(p);
-        return out;
-    }
+    std::string shell(const std::string& command, int* status) { return shell_output(command, status); }
 };
 
 TEST_F(Ffmpeg, DecodesEveryTagItAccepts) {

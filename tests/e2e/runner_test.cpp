@@ -40,7 +40,7 @@ static void from_text_mode(std::string* text, const char* stream) {
         char c = (*text)[i];
         if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') continue;
         if (c == '\n') {
-            EXPECT_TRUE(i > 0 && (*text)[i - 1] == '\r') << "bare line feed on " << stream;
+            EXPECT_TRUE(i > 0 && (*text)[i - 1] == '\r') << "bare line feed on " << stream << ":\n" << *text;
         }
         plain.push_back(c);
     }

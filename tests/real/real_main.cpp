@@ -28,16 +28,6 @@ std::string RealTest::shell(const std::string& command) {
     return out;
 }
 
-unsigned le16_at(const std::string& bytes, size_t at) {
-    if (at + 2 > bytes.size()) return 0xFFFFFFFFu;
-    return (unsigned char)bytes[at] | (unsigned char)bytes[at + 1] << 8;
-}
-
-uint32_t le32_at(const std::string& bytes, size_t at) {
-    if (at + 4 > bytes.size()) return 0xFFFFFFFFu;
-    return le16_at(bytes, at) | (uint32_t)le16_at(bytes, at + 2) << 16;
-}
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     bool read = read_suite_options(argc, argv, [](const std::string& a) {

@@ -3,8 +3,6 @@
 #ifndef ZVK_REAL_TEST_H
 #define ZVK_REAL_TEST_H
 
-#include <stdint.h>
-
 #include <string>
 #include <vector>
 
@@ -25,9 +23,5 @@ protected:
     // the command must succeed.
     std::string shell(const std::string& command);
 };
-
-// Little-endian fields of a byte string.
-unsigned le16_at(const std::string& bytes, size_t at);
-uint32_t le32_at(const std::string& bytes, size_t at);
 
 #endif

@@ -9,6 +9,17 @@
 
 namespace {
 
+// Little-endian fields; all ones past the end.
+unsigned le16_at(const std::string& bytes, size_t at) {
+    if (at + 2 > bytes.size()) return 0xFFFFFFFFu;
+    return (unsigned char)bytes[at] | (unsigned char)bytes[at + 1] << 8;
+}
+
+uint32_t le32_at(const std::string& bytes, size_t at) {
+    if (at + 4 > bytes.size()) return 0xFFFFFFFFu;
+    return le16_at(bytes, at) | (uint32_t)le16_at(bytes, at + 2) << 16;
+}
+
 class RealWav : public RealTest {
 protected:
     // The header's fields, and a data chunk that holds the rest of the stream.

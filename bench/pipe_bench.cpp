@@ -37,6 +37,7 @@ struct options {
 
 struct measurement {
     double seconds;
+    double cpu_seconds;  // user and system time of the writer
     long long bytes;
     long max_rss_kib;
     int status;
@@ -80,6 +81,8 @@ measurement consume(Child child) {
     wait4(pid, &status, 0, &usage);
     measurement m;
     m.seconds = now_seconds() - start;
+    m.cpu_seconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                    usage.ru_stime.tv_usec / 1e6;
     m.bytes = total;
     m.max_rss_kib = usage.ru_maxrss;
     m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -139,6 +142,33 @@ std::string write_description(const std::string& dir, const options& o, int fram
 }
 
 double gbps(const measurement& m) { return m.bytes / m.seconds / 1e9; }
+double cpu_per_gb(const measurement& m) { return m.cpu_seconds / (m.bytes / 1e9); }
+
+// Throughput and CPU seconds per GB of one writer over the runs.
+struct series {
+    std::vector<double> rates;
+    std::vector<double> cpu;
+    void add(const measurement& m) {
+        rates.push_back(gbps(m));
+        cpu.push_back(cpu_per_gb(m));
+    }
+    double rate() const { return median(rates); }
+    double cpu_gb() const { return median(cpu); }
+};
+
+// ffmpeg's own y4m muxer writing the same kind of stream, when it is there.
+measurement run_ffmpeg(int frames) {
+    return consume([&]() {
+        std::string count = std::to_string(frames);
+        execlp("ffmpeg", "ffmpeg", "-v", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080", "-i",
+               "/dev/zero", "-frames:v", count.c_str(), "-f", "yuv4mpegpipe", "-", (char*)nullptr);
+    });
+}
+
+bool have_program(const char* name) {
+    std::string probe = std::string("command -v ") + name + " >/dev/null 2>&1";
+    return system(probe.c_str()) == 0;
+}
 
 }  // namespace
 
@@ -179,13 +209,14 @@ int main(int argc, char** argv) {
     // What the runner reads per frame or step: two 1080p frames, or the
     // library's copy into one audio step's buffer.
     size_t source = o.mode == "y4m" ? 2 * (size_t)(1920 * 1080 * 3 / 2) : (size_t)65536 * 8;
+    bool with_ffmpeg = o.mode == "y4m" && have_program("ffmpeg");
 
     std::vector<size_t> sizes = o.sizes;
     if (sizes.empty())
         for (size_t s = 4096; s <= (1u << 20); s *= 2) sizes.push_back(s);
 
-    std::vector<double> hot_rates, real_rates, walking_rates;
-    std::vector<std::vector<double>> ideal_rates(sizes.size());
+    series hot_runs, real_runs, walking_runs, ffmpeg_runs;
+    std::vector<series> ideal_runs(sizes.size());
     long long bytes = 0;
     long rss_small = 0;
     for (int run = 0; run < o.runs; run++) {
@@ -197,17 +228,15 @@ int main(int argc, char** argv) {
         }
         bytes = hot.bytes;
         rss_small = std::max(rss_small, real.max_rss_kib);
-        hot_rates.push_back(gbps(hot));
-        real_rates.push_back(gbps(real));
-        for (size_t s = 0; s < sizes.size(); s++) ideal_rates[s].push_back(gbps(run_ideal(bytes, sizes[s], 0)));
+        hot_runs.add(hot);
+        real_runs.add(real);
+        for (size_t s = 0; s < sizes.size(); s++) ideal_runs[s].add(run_ideal(bytes, sizes[s], 0));
+        if (with_ffmpeg) ffmpeg_runs.add(run_ffmpeg(o.frames));
     }
-    double best = 0;
-    size_t best_size = 0;
-    for (size_t s = 0; s < sizes.size(); s++) {
-        double rate = median(ideal_rates[s]);
-        if (rate > best) best = rate, best_size = sizes[s];
-    }
-    for (int run = 0; run < o.runs; run++) walking_rates.push_back(gbps(run_ideal(bytes, best_size, source)));
+    size_t best = 0;
+    for (size_t s = 0; s < sizes.size(); s++)
+        if (ideal_runs[s].rate() > ideal_runs[best].rate()) best = s;
+    for (int run = 0; run < o.runs; run++) walking_runs.add(run_ideal(bytes, sizes[best], source));
 
     if (o.mode == "y4m")
         printf("runner --y4m, 1920x1080 8-bit 4:2:0, %d frames, %lld bytes, medians of %d runs\n", o.frames, bytes,
@@ -215,14 +244,18 @@ int main(int argc, char** argv) {
     else
         printf("runner --wav, 2 x float at 48000 Hz, %d s, %lld bytes, medians of %d runs\n", o.seconds, bytes, o.runs);
     for (size_t s = 0; s < sizes.size(); s++)
-        printf("  ideal writer, %7zu-byte writes: %6.2f GB/s\n", sizes[s], median(ideal_rates[s]));
-    double hot = median(hot_rates), real = median(real_rates), walking = median(walking_rates);
-    printf("  runner, library memory cache-hot:  %6.2f GB/s   ratio to the best ideal writer (%zu): %.3f\n", hot,
-           best_size, hot / best);
-    printf("  runner, library memory as served:  %6.2f GB/s   ratio to the best ideal writer: %.3f\n", real,
-           real / best);
-    printf("  ideal writer walking %zu bytes:  %6.2f GB/s   ratio runner as served / that: %.3f\n", source, walking,
-           real / walking);
+        printf("  ideal writer, %7zu-byte writes: %6.2f GB/s  %5.3f CPU s/GB\n", sizes[s], ideal_runs[s].rate(),
+               ideal_runs[s].cpu_gb());
+    double top = ideal_runs[best].rate();
+    printf("  runner, library memory cache-hot:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer (%zu): %.3f\n",
+           hot_runs.rate(), hot_runs.cpu_gb(), sizes[best], hot_runs.rate() / top);
+    printf("  runner, library memory as served:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer: %.3f\n",
+           real_runs.rate(), real_runs.cpu_gb(), real_runs.rate() / top);
+    printf("  ideal writer walking %zu bytes:  %6.2f GB/s  %5.3f CPU s/GB   ratio runner as served / that: %.3f\n",
+           source, walking_runs.rate(), walking_runs.cpu_gb(), real_runs.rate() / walking_runs.rate());
+    if (with_ffmpeg)
+        printf("  ffmpeg's y4m muxer, same frames:   %6.2f GB/s  %5.3f CPU s/GB   ratio runner cache-hot / ffmpeg: %.3f\n",
+               ffmpeg_runs.rate(), ffmpeg_runs.cpu_gb(), hot_runs.rate() / ffmpeg_runs.rate());
     printf("  runner peak resident memory, %d frames: %ld KiB\n", o.frames, rss_small);
     if (o.mode == "y4m" && o.big_frames > 0) {
         measurement big = run_runner(o, write_description(dir, o, o.big_frames, false));

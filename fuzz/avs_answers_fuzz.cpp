@@ -7,10 +7,10 @@
 // UndefinedBehaviorSanitizer. Plane memory is allocated to exactly the
 // extent the answers describe, so a read beyond it is reported.
 //
-// end_run is replaced: it jumps back here instead of ending the process.
+// The run is driven from the dispatch on, as the driver makes it; every
+// writer returns its status to it, so the process goes on to the next input.
 #include <dlfcn.h>
 #include <fuzzer/FuzzedDataProvider.h>
-#include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -20,24 +20,7 @@
 
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
-#include "output/frame_loop.h"
-#include "output/pixel_format.h"
-#include "output/source_check.h"
-#include "output/validation_report.h"
-#include "output/wav_writer.h"
-#include "run_end.h"
-
-// ---- the end of a run, kept in the process ---------------------------------
-
-FILE* end_run_log = nullptr;
-static jmp_buf end_of_run;
-static int end_status = -1;
-
-void end_run(int status) {
-    fflush(stdout);
-    end_status = status;
-    longjmp(end_of_run, 1);
-}
+#include "render_clip.h"
 
 namespace {
 
@@ -46,6 +29,7 @@ namespace {
 FuzzedDataProvider* in;
 AVS_VideoInfo vi;
 int frames_held;
+run_options options;
 int frame_budget;  // successful fetches left in this run
 int audio_budget;
 
@@ -83,8 +67,11 @@ int plane_slot(int plane) {
 const char* AVSC_CC fake_clip_get_error(AVS_Clip*) { return in->ConsumeBool() ? "fuzzed failure" : nullptr; }
 
 AVS_VideoFrame* AVSC_CC fake_get_frame(AVS_Clip*, int n) {
-    require(frames_held == 0, "at most one frame held");
+    // One frame being written while the next is fetched.
+    require(frames_held <= 1, "at most two frames held");
     require(n >= 0 && n < vi.num_frames, "frame number within the clip");
+    require(!options.has_frame_range || (n >= options.first_frame && n <= options.last_frame),
+            "frame number within the range");
     if (frame_budget-- <= 0 || !in->ConsumeBool()) return nullptr;
     fake_frame* f = (fake_frame*)calloc(1, sizeof(fake_frame));
     f->n = n;
@@ -113,7 +100,7 @@ AVS_VideoFrame* AVSC_CC fake_get_frame(AVS_Clip*, int n) {
 }
 
 void AVSC_CC fake_release_video_frame(AVS_VideoFrame* frame) {
-    require(frames_held == 1, "release of a held frame");
+    require(frames_held >= 1, "release of a held frame");
     fake_frame* f = (fake_frame*)frame;
     for (unsigned char* m : f->memory) free(m);
     free(f);
@@ -134,7 +121,7 @@ int AVSC_CC fake_height(const AVS_VideoFrame* frame, int plane) {
 }
 
 const AVS_Map* AVSC_CC fake_props(AVS_ScriptEnvironment*, const AVS_VideoFrame* frame) {
-    require(frames_held == 1, "properties of a held frame");
+    require(frames_held >= 1, "properties of a held frame");
     return in->ConsumeIntegralInRange<int>(0, 7) == 0 ? nullptr : (const AVS_Map*)frame;
 }
 
@@ -270,45 +257,33 @@ void fuzz_video_info() {
     vi.image_type = in->ConsumeIntegral<int>();
 }
 
-// One run of one mode, as the driver would make it, until end_run or the
-// loop's status.
+// One run of one mode, as the driver would make it, to its status.
 void run_once() {
     frame_budget = 64;
     audio_budget = 6;
     frames_held = 0;
-    end_status = -1;
     fuzz_video_info();
     avs_library = make_record();
-    run_mode mode = (run_mode)in->ConsumeIntegralInRange<int>(0, 5);
-    bool with_csv = in->ConsumeBool();
-    imported_script script;
-    // Declared before setjmp and only written before it or read after it.
-    static frame_loop_outputs outputs;
-    memset(&outputs, 0, sizeof outputs);
-    if (setjmp(end_of_run) == 0) {
-        int status = import_script(mode, "fuzzed.avs", nullptr, &script);
-        if (status != 0) {
-            require(avs_library == nullptr, "the library released on an early failure");
-            require(status >= 1 && status <= 3, "an early status");
-            return;
-        }
-        outputs.fps_num = vi.fps_numerator;
-        outputs.fps_den = vi.fps_denominator;
-        if (mode == RUN_CHECK_SOURCE) check_source_id(&script, in->ConsumeIntegral<int64_t>());
-        if (mode == RUN_WAV) write_wav_stream(script.clip, script.video_info);
-        if (is_validation_mode(mode)) {
-            print_clip_info(nullptr, script.video_info);
-            if (with_csv) {
-                outputs.csv_path = "/dev/null";
-                outputs.csv = open_validation_csv(nullptr, outputs.csv_path);
-            }
-        }
-        end_status = render_frames(mode, &script, &outputs);
+    memset(&options, 0, sizeof options);
+    options.mode = (run_mode)in->ConsumeIntegralInRange<int>(0, 6);
+    options.script_path = "fuzzed.avs";
+    if (in->ConsumeBool()) options.csv_path = "/dev/null";
+    options.expected_source_id = in->ConsumeIntegral<int64_t>();
+    if (options.mode != RUN_CHECK_SOURCE && in->ConsumeIntegralInRange<int>(0, 3) == 0) {
+        options.has_frame_range = true;
+        options.first_frame = in->ConsumeIntegralInRange<int>(0, 250);
+        options.last_frame = options.first_frame + in->ConsumeIntegralInRange<int>(0, 250);
     }
-    require(end_status >= 0 && end_status <= 15, "a status from 0 to 15");
+    imported_script script;
+    int status = import_script(options.mode, options.script_path, nullptr, &script);
+    if (status != 0) {
+        require(avs_library == nullptr, "the library released on an early failure");
+        require(status >= 1 && status <= 3, "an early status");
+        return;
+    }
+    status = render_clip(&options, &script, nullptr);
+    require(status >= 0 && status <= 15, "a status from 0 to 15");
     require(frames_held == 0, "every frame released");
-    // A run that ends with a frame failure leaves the CSV to end_run.
-    if (outputs.csv != nullptr && end_status == 5) fclose(outputs.csv);
     dlclose(avs_library->handle);
     free(avs_library);
     avs_library = nullptr;

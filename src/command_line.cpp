@@ -3,13 +3,17 @@
 #include <stdio.h>
 #include <string.h>
 
-void usage(void) {
+void usage(bool extended) {
     fprintf(stderr, "usage: zvk_avs_runner --validate script.avs [frames.csv]\n");
     fprintf(stderr, "       zvk_avs_runner --validate-real script.avs [frames.csv]\n");
     fprintf(stderr, "       zvk_avs_runner --check-source expected_source_id script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --y4m script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --y4m-skip-drop fps_num fps_den script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --wav script.avs\n");
+    // Callers of the original six forms read exactly those six lines.
+    if (!extended) return;
+    fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
+    fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
 }
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
@@ -59,12 +63,28 @@ static const option_form option_forms[] = {
     {"--validate", RUN_VALIDATE, 3, 4},   {"--validate-real", RUN_VALIDATE_REAL, 3, 4},
     {"--check-source", RUN_CHECK_SOURCE, 4, 4}, {"--y4m", RUN_Y4M, 3, 3},
     {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5}, {"--wav", RUN_WAV, 3, 3},
+    {"--rf64", RUN_RF64, 3, 3},
 };
 
-int parse_command_line(int argc, char** argv, run_options* options) {
-    memset(options, 0, sizeof *options);
+// A frame number as a user writes it: decimal digits only, at most
+// 2147483646 (a clip's last frame is below its count). Unlike the lenient
+// numbers of the original forms, anything else is refused.
+static bool read_frame_number(const char* text, int* frame) {
+    if (*text == '\0') return false;
+    int64_t value = 0;
+    for (const char* p = text; *p != '\0'; p++) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + (*p - '0');
+        if (value > 2147483646) return false;
+    }
+    *frame = (int)value;
+    return true;
+}
+
+// One of the forms of the usage text, without a frame range.
+static int parse_form(int argc, char** argv, run_options* options, bool extended) {
     if (argc < 3 || argc > 5) {
-        usage();
+        usage(extended);
         return 2;
     }
     const option_form* form = nullptr;
@@ -75,7 +95,7 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         }
     }
     if (form == nullptr || argc < form->min_argc || argc > form->max_argc) {
-        usage();
+        usage(extended);
         return 2;
     }
     options->mode = form->mode;
@@ -101,4 +121,40 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         break;
     }
     return 0;
+}
+
+// "--frames FIRST LAST" before a rendering form.
+static int parse_frame_range(int argc, char** argv, run_options* options) {
+    if (argc < 4) {
+        usage(true);
+        return 2;
+    }
+    int first = 0, last = 0;
+    for (int i = 2; i <= 3; i++) {
+        if (!read_frame_number(argv[i], i == 2 ? &first : &last)) {
+            fprintf(stderr, "--frames needs two frame numbers (0, 1, 2, ...), not \"%s\"\n", argv[i]);
+            return 2;
+        }
+    }
+    if (first > last) {
+        fprintf(stderr, "--frames %d %d: the first frame comes after the last\n", first, last);
+        return 2;
+    }
+    // The form sees the range as if it were its program name.
+    int status = parse_form(argc - 3, argv + 3, options, true);
+    if (status != 0) return status;
+    if (options->mode == RUN_CHECK_SOURCE) {
+        usage(true);
+        return 2;
+    }
+    options->has_frame_range = true;
+    options->first_frame = first;
+    options->last_frame = last;
+    return 0;
+}
+
+int parse_command_line(int argc, char** argv, run_options* options) {
+    memset(options, 0, sizeof *options);
+    if (argc >= 2 && strcmp(argv[1], "--frames") == 0) return parse_frame_range(argc, argv, options);
+    return parse_form(argc, argv, options, argc >= 2 && strcmp(argv[1], "--rf64") == 0);
 }

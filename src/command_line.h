@@ -1,4 +1,5 @@
-// The command line: six options, each with a fixed set of argument counts.
+// The command line: seven options, each with a fixed set of argument counts,
+// optionally after a frame range ("--frames FIRST LAST").
 #ifndef ZVK_COMMAND_LINE_H
 #define ZVK_COMMAND_LINE_H
 
@@ -12,11 +13,13 @@ enum run_mode {
     RUN_Y4M_SKIP_DROP = 3,
     RUN_WAV = 4,
     RUN_CHECK_SOURCE = 5,
+    RUN_RF64 = 6,
 };
 
 inline bool is_validation_mode(run_mode mode) { return mode < 2; }
 inline bool is_y4m_mode(run_mode mode) { return (unsigned)mode - 2u < 2u; }
-inline bool is_stream_mode(run_mode mode) { return is_y4m_mode(mode) || mode == RUN_WAV; }
+inline bool is_audio_mode(run_mode mode) { return mode == RUN_WAV || mode == RUN_RF64; }
+inline bool is_stream_mode(run_mode mode) { return is_y4m_mode(mode) || is_audio_mode(mode); }
 
 struct run_options {
     run_mode mode;
@@ -25,13 +28,18 @@ struct run_options {
     int64_t expected_source_id;
     uint32_t fps_num;  // 0: take the clip's
     uint32_t fps_den;  // 0: take the clip's
+    bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
+    int first_frame;
+    int last_frame;
 };
 
 // Fills options and returns 0, or reports the error on standard error and
 // returns the exit status (2).
 int parse_command_line(int argc, char** argv, run_options* options);
 
-void usage(void);
+// The usage text: the six forms of the original command line, or all of
+// them (extended) when the command line used a later option.
+void usage(bool extended = false);
 
 // Base-10 readers that never refuse: leading white space and one sign are
 // taken, reading stops at the first non-digit, no digits give 0.

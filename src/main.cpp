@@ -6,29 +6,17 @@
 #include "avs/import_script.h"
 #include "checkpoint_log.h"
 #include "command_line.h"
-#include "output/frame_loop.h"
-#include "output/source_check.h"
-#include "output/validation_report.h"
-#include "output/wav_writer.h"
 #include "platform.h"
+#include "process_setup.h"
+#include "render_clip.h"
 #include "run_end.h"
 
-int main(int argc, char** argv) {
-    reserve_standard_streams();
-    ignore_broken_pipe();
-
-    run_options options;
-    int status = parse_command_line(argc, argv, &options);
-    if (status != 0) return status;
-
-    if (is_stream_mode(options.mode) && !set_binary_stdout()) {
-        fprintf(stderr, "failed to set binary stdout mode\n");
-        return 2;
-    }
-
+// Loads the library and imports the script; returns only on a failure
+// before the clip exists, with the status.
+static int run(const run_options* options) {
     FILE* log = nullptr;
-    if (is_validation_mode(options.mode) && options.csv_path != nullptr)
-        log = open_checkpoint_log(options.csv_path, options.script_path);
+    if (is_validation_mode(options->mode) && options->csv_path != nullptr)
+        log = open_checkpoint_log(options->csv_path, options->script_path);
 
     if (avs_load_library() == nullptr) {
         log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
@@ -42,26 +30,32 @@ int main(int argc, char** argv) {
     log_loaded_dll_path(log);
 
     imported_script script;
-    status = import_script(options.mode, options.script_path, log, &script);
+    int status = import_script(options->mode, options->script_path, log, &script);
     if (status != 0) {
         close_checkpoint_log(log);
         return status;
     }
     // From here on every end goes through end_run.
     end_run_log = log;
+    end_run(render_clip(options, &script, log));
+}
 
-    const AVS_VideoInfo* vi = script.video_info;
-    frame_loop_outputs outputs = {};
-    outputs.log = log;
-    outputs.csv_path = options.csv_path;
-    outputs.fps_num = options.fps_num != 0 ? options.fps_num : vi->fps_numerator;
-    outputs.fps_den = options.fps_den != 0 ? options.fps_den : vi->fps_denominator;
+int main(int argc, char** argv) {
+    reserve_standard_streams();
+    ignore_write_signals();
 
-    if (options.mode == RUN_CHECK_SOURCE) check_source_id(&script, options.expected_source_id);
-    if (options.mode == RUN_WAV) write_wav_stream(script.clip, vi);
-    if (is_validation_mode(options.mode)) {
-        print_clip_info(log, vi);
-        if (options.csv_path != nullptr) outputs.csv = open_validation_csv(log, options.csv_path);
+    run_options options;
+    int status = parse_command_line(argc, argv, &options);
+    if (status != 0) return status;
+
+    if (is_stream_mode(options.mode) && !set_binary_stdout()) {
+        fprintf(stderr, "failed to set binary stdout mode\n");
+        return 2;
     }
-    end_run(render_frames(options.mode, &script, &outputs));
+    watch_for_interruption();
+    status = run(&options);
+    // Asked to stop while the script was imported, and it failed: still
+    // end the way the request ends a process.
+    if (run_interruption() != 0) end_by_interruption(run_interruption());
+    return status;
 }

@@ -5,78 +5,150 @@
 #include "avs/avs_library.h"
 #include "checkpoint_log.h"
 #include "output/progress.h"
-#include "output/validation_report.h"
+#include "output/stream_writer.h"
 #include "output/y4m_writer.h"
+#include "process_setup.h"
+#include "run_end.h"
 
 // Seconds between progress lines, the first and the last excepted.
 static const double progress_interval = 0.5;
 
-static bool logs_frame(int index, int frames) {
-    return index == 0 || index == frames - 1 || index % 1000 == 0;
+struct progress {
+    const char* label;
+    int total;
+    int done;           // frames through the whole loop body
+    int reported;       // done of the latest line
+    double start;
+    double last_report;
+    double* stamps;     // stamps[k]: the clock when k frames had completed; may be null
+};
+
+// The progress step after every completed frame.
+static void frame_done(progress* p) {
+    int done = ++p->done;
+    double now = monotonic_seconds();
+    if (p->stamps != nullptr) p->stamps[done] = now;
+    if (done != p->total && now - p->last_report < progress_interval) return;
+    write_progress(p->label, done, p->total, now - p->start, remaining_seconds(p->stamps, done, p->total, now, p->start));
+    p->reported = done;
+    p->last_report = now;
 }
 
-int render_frames(run_mode mode, const imported_script* script, frame_loop_outputs* outputs) {
+// A run that stops early ends with a line of what it completed, so that
+// what reached the consumer or the CSV is what the last line says.
+static int stop_interrupted(progress* p) {
+    if (p->reported != p->done) {
+        double now = monotonic_seconds();
+        write_progress(p->label, p->done, p->total, now - p->start,
+                       remaining_seconds(p->stamps, p->done, p->total, now, p->start));
+    }
+    return STATUS_INTERRUPTED;
+}
+
+// The clip's error text belongs to the failed fetch: it is read at once.
+static int fetch_failure(int index, clip_error_text suffix) {
+    fprintf(stderr, "failed to get frame %d%s%s\n", index, suffix.separator, suffix.message);
+    return 5;
+}
+
+static bool logs_frame(int index, int first, int last) {
+    return index == first || index == last || index % 1000 == 0;
+}
+
+// One frame at a time: fetched, its row written, released.
+static int render_validation(const imported_script* script, const frame_loop_job* job, progress* p) {
     const AVS_Library* avs = avs_library;
-    const AVS_VideoInfo* vi = script->video_info;
-    // Read once: the timestamp array is sized by it, so a library that
-    // changed it mid-run could not make the loop write past the array.
-    const int frames = vi->num_frames;
-    bool validation = is_validation_mode(mode);
-    const char* label = validation ? "zvk_progress" : "zvk_render";
+    validation_report* report = job->report;
+    for (int i = 0; i < job->count; i++) {
+        int index = job->first + i;
+        if (run_interruption() != 0) {
+            abandon_validation_report(report);
+            return stop_interrupted(p);
+        }
+        if (logs_frame(index, job->first, job->first + (job->count - 1)))
+            log_checkpoint_number(report->log, "render: frame ", index);
 
-    // One entry per completed count, 0 to num_frames; sized in size_t so a
-    // count near 2^31 cannot wrap. Without it the estimate still works.
-    double* stamps = nullptr;
-    if (frames >= 0) stamps = (double*)calloc((size_t)frames + 1, sizeof(double));
-
-    double start = monotonic_seconds();
-    if (stamps != nullptr) stamps[0] = start;
-    write_progress(label, 0, frames, 0.0, 0.0);
-
-    if (!validation) {
-        int status = write_y4m_header(vi, outputs->fps_num, outputs->fps_den);
-        if (status != 0) {
-            free(stamps);
+        AVS_VideoFrame* frame = avs->avs_get_frame(script->clip, index);
+        if (frame == nullptr) {
+            int status = fetch_failure(index, clip_error_suffix(script->clip));
+            // Rows of the frames already rendered must reach the file.
+            abandon_validation_report(report);
             return status;
         }
+        int status = 0;
+        if (report->csv != nullptr) status = write_validation_row(report, script->environment, frame, index);
+        avs->avs_release_video_frame(frame);
+        if (status != 0) return status;
+        frame_done(p);
     }
+    return finish_validation_report(report, job->count);
+}
 
-    double last_report = start;
-    for (int i = 0; i < frames; i++) {
-        if (validation && logs_frame(i, frames))
-            log_checkpoint_number(outputs->log, "render: frame ", i);
+// The frame being written (if any) is released once its bytes are out, and
+// counts as done.
+static void complete_writing(AVS_VideoFrame** writing, progress* p) {
+    if (*writing == nullptr) return;
+    stream_writer_wait();
+    avs_library->avs_release_video_frame(*writing);
+    *writing = nullptr;
+    frame_done(p);
+}
 
-        AVS_VideoFrame* frame = avs->avs_get_frame(script->clip, i);
+// Frame i + 1 is fetched while frame i is written by the stream writer; a
+// frame stays held until its bytes are out, so at most two are held.
+static int render_y4m(run_mode mode, const imported_script* script, const frame_loop_job* job, progress* p) {
+    const AVS_Library* avs = avs_library;
+    AVS_VideoFrame* writing = nullptr;
+    stream_writer_start();
+    for (int i = 0; i < job->count; i++) {
+        int index = job->first + i;
+        if (run_interruption() != 0) {
+            complete_writing(&writing, p);
+            return stop_interrupted(p);
+        }
+        AVS_VideoFrame* frame = avs->avs_get_frame(script->clip, index);
         if (frame == nullptr) {
             clip_error_text suffix = clip_error_suffix(script->clip);
-            fprintf(stderr, "failed to get frame %d%s%s\n", i, suffix.separator, suffix.message);
-            // Rows of the frames already rendered must reach the file.
-            if (outputs->csv != nullptr) fflush(outputs->csv);
-            free(stamps);
-            return 5;
+            complete_writing(&writing, p);
+            return fetch_failure(index, suffix);
         }
-
-        int status = 0;
-        if (!validation)
-            status = write_y4m_frame(script->environment, frame, mode, i);
-        else if (outputs->csv != nullptr)
-            status = write_validation_row(script->environment, frame, i, &outputs->csv);
-        avs->avs_release_video_frame(frame);
-        if (status != 0) {
-            free(stamps);
-            return status;
+        complete_writing(&writing, p);
+        stream_chunk chunk;
+        int status = y4m_frame_chunk(script->environment, frame, mode, index, &chunk);
+        if (status != 0 || chunk.count == 0) {
+            avs->avs_release_video_frame(frame);
+            if (status != 0) return status;
+            frame_done(p);
+            continue;
         }
-
-        int done = i + 1;
-        double now = monotonic_seconds();
-        if (stamps != nullptr) stamps[done] = now;
-        if (done != frames && now - last_report < progress_interval) continue;
-        double estimate = remaining_seconds(stamps, done, frames, now, start);
-        write_progress(label, done, frames, now - start, estimate);
-        last_report = now;
+        stream_writer_hand(&chunk);
+        writing = frame;
     }
-
-    if (validation) finish_validation_report(outputs->log, outputs->csv, outputs->csv_path, vi);
-    free(stamps);
+    complete_writing(&writing, p);
     return 0;
+}
+
+int render_frames(run_mode mode, const imported_script* script, const frame_loop_job* job) {
+    bool validation = is_validation_mode(mode);
+    progress p = {};
+    p.label = validation ? "zvk_progress" : "zvk_render";
+    p.total = job->count;
+    // One entry per completed count, 0 to the total; sized in size_t so a
+    // count near 2^31 cannot wrap. Without it the estimate still works.
+    if (job->count >= 0) p.stamps = (double*)calloc((size_t)job->count + 1, sizeof(double));
+
+    p.start = monotonic_seconds();
+    if (p.stamps != nullptr) p.stamps[0] = p.start;
+    p.last_report = p.start;
+    write_progress(p.label, 0, p.total, 0.0, 0.0);
+
+    int status;
+    if (validation) {
+        status = render_validation(script, job, &p);
+    } else {
+        status = write_y4m_header(script->video_info, job->fps_num, job->fps_den);
+        if (status == 0) status = render_y4m(mode, script, job, &p);
+    }
+    free(p.stamps);
+    return status;
 }

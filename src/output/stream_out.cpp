@@ -2,13 +2,27 @@
 
 #include <stdio.h>
 
+void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, size_t row_size, int count) {
+    // Empty rows have nothing to point at, not even a pointer.
+    if (row_size == 0 || count <= 0) return;
+    byte_rows& part = chunk->parts[chunk->count++];
+    part.first = (const unsigned char*)first;
+    part.pitch = pitch;
+    part.row_size = row_size;
+    part.count = count;
+}
+
 #if defined(_WIN32)
 
-// No gathered write on Windows: the C runtime's buffered stream does the
-// gathering there.
-void stream_write(const void* data, size_t size) { fwrite(data, 1, size, stdout); }
-
-void stream_flush(void) {}
+void write_stream_chunk(const stream_chunk* chunk) {
+    for (int p = 0; p < chunk->count; p++) {
+        const byte_rows& rows = chunk->parts[p];
+        for (int y = 0; y < rows.count; y++) fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stdout);
+    }
+    // A frame counts as done once its bytes are written: none wait in the
+    // buffer for the next one.
+    fflush(stdout);
+}
 
 #else
 
@@ -30,14 +44,15 @@ static size_t held_bytes = 0;
 static write_size_tuner tuner;
 static bool tuner_started = false;
 
-// Writes the held segments. A write error drops them: a consumer that stops
-// reading must not stop the run.
+// Writes the held segments, timing the writes alone for the tuner. A write
+// error drops them.
 static void write_held(void) {
-    // Anything the stream's own buffer holds (a header) goes first.
+    // Anything the stream's own buffer holds (the header) goes first.
     fflush(stdout);
     size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
+    double start = monotonic_seconds();
     while (left > 0) {
         ssize_t written = writev(STDOUT_FILENO, next, left);
         if (written < 0) {
@@ -59,23 +74,18 @@ static void write_held(void) {
             next->iov_len -= (size_t)written;
         }
     }
+    tuner_record(&tuner, bytes, monotonic_seconds() - start);
     held_count = 0;
     held_bytes = 0;
-    tuner_record(&tuner, bytes, monotonic_seconds());
 }
 
-void stream_write(const void* data, size_t size) {
-    if (!tuner_started) {
-        tuner_start(&tuner);
-        tuner_started = true;
-    }
-    const char* bytes = (const char*)data;
+static void hold(const unsigned char* bytes, size_t size) {
     while (size > 0) {
         size_t write_size = tuner_write_size(&tuner);
         size_t room = write_size - held_bytes;
         size_t piece = size < room ? size : room;
         struct iovec* last = held_count > 0 ? &held[held_count - 1] : nullptr;
-        if (last != nullptr && (const char*)last->iov_base + last->iov_len == bytes) {
+        if (last != nullptr && (const unsigned char*)last->iov_base + last->iov_len == bytes) {
             // Contiguous with what is held (rows of a plane without padding).
             last->iov_len += piece;
         } else {
@@ -90,7 +100,15 @@ void stream_write(const void* data, size_t size) {
     }
 }
 
-void stream_flush(void) {
+void write_stream_chunk(const stream_chunk* chunk) {
+    if (!tuner_started) {
+        tuner_start(&tuner);
+        tuner_started = true;
+    }
+    for (int p = 0; p < chunk->count; p++) {
+        const byte_rows& rows = chunk->parts[p];
+        for (int y = 0; y < rows.count; y++) hold(rows.first + y * rows.pitch, rows.row_size);
+    }
     if (held_count > 0) write_held();
 }
 

@@ -3,7 +3,6 @@
 #include "avs/frame_props.h"
 #include "checkpoint_log.h"
 #include "output/pixel_format.h"
-#include "run_end.h"
 
 void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
     const char* tag = chroma_tag(vi);
@@ -22,24 +21,25 @@ static const char csv_header[] =
     "absolute_timestretch\n";
 
 // A CSV that lost rows (a full disk) must not pass for a complete report.
-[[noreturn]] static void report_lost_rows(const char* path) {
+static int report_lost_rows(const char* path) {
     fprintf(stderr, "failed to write validation CSV: %s\n", path);
-    end_run(11);
+    return 11;
 }
 
-FILE* open_validation_csv(FILE* log, const char* path) {
-    log_checkpoint(log, "render: open validation csv");
-    FILE* csv = fopen(path, "wb");
+int open_validation_csv(validation_report* report) {
+    log_checkpoint(report->log, "render: open validation csv");
+    FILE* csv = fopen(report->csv_path, "wb");
     if (csv == nullptr) {
-        fprintf(stderr, "failed to open validation CSV for writing: %s\n", path);
-        end_run(11);
+        fprintf(stderr, "failed to open validation CSV for writing: %s\n", report->csv_path);
+        return 11;
     }
     fwrite(csv_header, 1, sizeof csv_header - 1, csv);
     if (fflush(csv) != 0) {
         fclose(csv);
-        report_lost_rows(path);
+        return report_lost_rows(report->csv_path);
     }
-    return csv;
+    report->csv = csv;
+    return 0;
 }
 
 // The integer columns in row order, and whether an absent one prints 0.
@@ -53,8 +53,8 @@ static const struct {
 };
 enum { INT_COLUMNS = sizeof int_columns / sizeof int_columns[0] };
 
-int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                         int index, FILE** csv) {
+int write_validation_row(validation_report* report, AVS_ScriptEnvironment* environment,
+                         const AVS_VideoFrame* frame, int index) {
     int64_t values[INT_COLUMNS];
     int results[INT_COLUMNS + 1];
     for (int i = 0; i < INT_COLUMNS; i++) {
@@ -66,14 +66,14 @@ int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFram
         read_float_frame_prop(environment, frame, "zvk_absolute_timestretch", &stretch);
     for (int result : results) {
         if (result < 0) {
-            fclose(*csv);
-            *csv = nullptr;
+            fclose(report->csv);
+            report->csv = nullptr;
             fprintf(stderr, "failed to read zevokit frame properties at frame %d\n", index);
             return 12;
         }
     }
 
-    FILE* out = *csv;
+    FILE* out = report->csv;
     fprintf(out, "%d", index);
     for (int i = 0; i < INT_COLUMNS; i++) {
         if (results[i] == FRAME_PROP_PRESENT || int_columns[i].zero_when_absent)
@@ -88,14 +88,21 @@ int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFram
     return 0;
 }
 
-void finish_validation_report(FILE* log, FILE* csv, const char* csv_path, const AVS_VideoInfo* vi) {
-    if (csv != nullptr) {
-        log_checkpoint(log, "render: close validation csv");
-        bool lost = ferror(csv) != 0;
-        if (fclose(csv) != 0) lost = true;
-        if (lost) report_lost_rows(csv_path);
+int finish_validation_report(validation_report* report, int rendered) {
+    if (report->csv != nullptr) {
+        log_checkpoint(report->log, "render: close validation csv");
+        bool lost = ferror(report->csv) != 0;
+        if (fclose(report->csv) != 0) lost = true;
+        report->csv = nullptr;
+        if (lost) return report_lost_rows(report->csv_path);
     }
-    log_checkpoint(log, "render: complete");
-    printf("rendered=%d\n", vi->num_frames);
+    log_checkpoint(report->log, "render: complete");
+    printf("rendered=%d\n", rendered);
     fflush(stdout);
+    return 0;
+}
+
+void abandon_validation_report(validation_report* report) {
+    if (report->csv != nullptr) fclose(report->csv);
+    report->csv = nullptr;
 }

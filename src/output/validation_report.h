@@ -7,18 +7,28 @@
 
 #include "avs/avs_interface.h"
 
+struct validation_report {
+    FILE* log;             // the checkpoint log, or null
+    const char* csv_path;  // null: no CSV is asked for
+    FILE* csv;             // open from open_validation_csv to the end of the report
+};
+
 void print_clip_info(FILE* log, const AVS_VideoInfo* vi);
 
-// Opens the CSV and writes its header, or ends the run with status 11.
-FILE* open_validation_csv(FILE* log, const char* path);
+// Opens the CSV and writes its header: 0, or 11 (reported).
+int open_validation_csv(validation_report* report);
 
 // Reads the frame's eight properties and writes its row. Returns 0, or 12
-// after reporting an unreadable property and closing the CSV (*csv = null).
-int write_validation_row(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                         int index, FILE** csv);
+// after reporting an unreadable property and closing the CSV.
+int write_validation_row(validation_report* report, AVS_ScriptEnvironment* environment,
+                         const AVS_VideoFrame* frame, int index);
 
-// Closes the CSV (if open) and prints the closing line; ends the run with
-// status 11 instead when rows of the CSV could not be written.
-void finish_validation_report(FILE* log, FILE* csv, const char* csv_path, const AVS_VideoInfo* vi);
+// Closes the CSV and prints the closing line with the frames rendered: 0,
+// or 11 when rows of the CSV could not be written (reported, no closing line).
+int finish_validation_report(validation_report* report, int rendered);
+
+// A run that ends early (a frame that cannot be fetched, an interruption)
+// closes the CSV with the rows written so far, and no closing line.
+void abandon_validation_report(validation_report* report);
 
 #endif

@@ -1,58 +1,78 @@
 #include "output/write_size_tuner.h"
 
-// Bytes over which each of the two sizes is timed before they are compared.
-static const size_t measured_bytes = 4u << 20;
-// Bytes before the first try, and the most between two tries.
-static const size_t first_stretch = 32u << 20;
-static const size_t longest_stretch = 2048u << 20;
-// The other size must be this much faster to be taken: noise must not
-// make the choice swing.
-static const double margin = 1.15;
+// Each size is written in each direction of a sweep for at least this many
+// bytes and this much write time: shorter figures are mostly scheduling noise.
+static const uint64_t step_length = 2u << 20;
+static const double step_time = 0.002;
+// Bytes before the second sweep, and the most between two sweeps.
+static const uint64_t first_stretch = 64u << 20;
+static const uint64_t longest_stretch = (uint64_t)4 << 30;
+// Another size must be this much faster to replace the one in use: noise
+// must not make the choice swing.
+static const double margin = 1.05;
+// Used until the first sweep has spoken: a good size on most machines.
+static const int first_size = 4;  // 64 KiB
 
-static const size_t write_sizes[2] = {TUNER_SMALL_WRITE, TUNER_LARGE_WRITE};
+size_t tuner_size(int index) { return (size_t)4096 << index; }
+
+static void start_sweep(write_size_tuner* tuner) {
+    tuner->step = 0;
+    tuner->step_bytes = 0;
+    tuner->step_seconds = 0.0;
+    for (int i = 0; i < TUNER_SIZES; i++) {
+        tuner->bytes[i] /= 2;
+        tuner->seconds[i] /= 2;
+    }
+}
 
 void tuner_start(write_size_tuner* tuner) {
-    tuner->size_index = 0;
-    tuner->phase = TUNER_RUNNING;
+    tuner->in_use = first_size;
     tuner->stretch = first_stretch;
-    tuner->written = 0;
-    tuner->mark_time = 0.0;
-    tuner->baseline = 0.0;
+    tuner->until_sweep = 0;
+    for (int i = 0; i < TUNER_SIZES; i++) {
+        tuner->bytes[i] = 0.0;
+        tuner->seconds[i] = 0.0;
+    }
+    start_sweep(tuner);
 }
+
+// Up through the sizes, then back down.
+static int swept_size(int step) { return step < TUNER_SIZES ? step : 2 * TUNER_SIZES - 1 - step; }
 
 size_t tuner_write_size(const write_size_tuner* tuner) {
-    int index = tuner->phase == TUNER_TRYING ? 1 - tuner->size_index : tuner->size_index;
-    return write_sizes[index];
+    return tuner_size(tuner->step >= 0 ? swept_size(tuner->step) : tuner->in_use);
 }
 
-static void next_phase(write_size_tuner* tuner, tuner_phase phase, double now) {
-    tuner->phase = phase;
-    tuner->written = 0;
-    tuner->mark_time = now;
+static void end_sweep(write_size_tuner* tuner) {
+    double cost[TUNER_SIZES];
+    for (int i = 0; i < TUNER_SIZES; i++)
+        cost[i] = tuner->bytes[i] > 0 ? tuner->seconds[i] / tuner->bytes[i] : 0.0;
+    int fastest = tuner->in_use;
+    for (int i = 0; i < TUNER_SIZES; i++)
+        if (cost[i] < cost[fastest]) fastest = i;
+    if (cost[fastest] * margin < cost[tuner->in_use]) {
+        tuner->in_use = fastest;
+        tuner->stretch = first_stretch;
+    } else if (tuner->stretch < longest_stretch) {
+        tuner->stretch *= 2;
+    }
+    tuner->until_sweep = tuner->stretch;
+    tuner->step = -1;
 }
 
-void tuner_record(write_size_tuner* tuner, size_t bytes, double now) {
-    tuner->written += bytes;
-    switch (tuner->phase) {
-    case TUNER_RUNNING:
-        if (tuner->written + measured_bytes >= tuner->stretch) next_phase(tuner, TUNER_TIMING, now);
-        break;
-    case TUNER_TIMING:
-        if (tuner->written < measured_bytes) break;
-        tuner->baseline = (now - tuner->mark_time) / (double)tuner->written;
-        next_phase(tuner, TUNER_TRYING, now);
-        break;
-    case TUNER_TRYING: {
-        if (tuner->written < measured_bytes) break;
-        double tried = (now - tuner->mark_time) / (double)tuner->written;
-        if (tried * margin < tuner->baseline) {
-            tuner->size_index = 1 - tuner->size_index;
-            tuner->stretch = first_stretch;
-        } else if (tuner->stretch < longest_stretch) {
-            tuner->stretch *= 2;
-        }
-        next_phase(tuner, TUNER_RUNNING, now);
-        break;
+void tuner_record(write_size_tuner* tuner, size_t bytes, double seconds) {
+    if (tuner->step < 0) {
+        tuner->until_sweep = bytes < tuner->until_sweep ? tuner->until_sweep - bytes : 0;
+        if (tuner->until_sweep == 0) start_sweep(tuner);
+        return;
     }
-    }
+    int size = swept_size(tuner->step);
+    tuner->bytes[size] += (double)bytes;
+    tuner->seconds[size] += seconds;
+    tuner->step_bytes += bytes;
+    tuner->step_seconds += seconds;
+    if (tuner->step_bytes < step_length || tuner->step_seconds < step_time) return;
+    tuner->step_bytes = 0;
+    tuner->step_seconds = 0.0;
+    if (++tuner->step == 2 * TUNER_SIZES) end_sweep(tuner);
 }

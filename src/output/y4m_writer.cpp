@@ -6,7 +6,6 @@
 #include "avs/avs_library.h"
 #include "avs/frame_props.h"
 #include "output/pixel_format.h"
-#include "output/stream_out.h"
 
 int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den) {
     const char* tag = chroma_tag(vi);
@@ -20,7 +19,15 @@ int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den
     return 0;
 }
 
-plane_rows plane_of(const AVS_VideoFrame* frame, int plane) {
+// Where a plane's rows are, as the library describes them.
+struct plane_rows {
+    const unsigned char* first;
+    int pitch;
+    int row_size;
+    int height;
+};
+
+static plane_rows plane_of(const AVS_VideoFrame* frame, int plane) {
     const AVS_Library* avs = avs_library;
     plane_rows rows;
     rows.first = avs->avs_get_read_ptr_p(frame, plane);
@@ -37,15 +44,11 @@ static bool readable(const plane_rows* rows) {
     return rows->first != nullptr || rows->row_size == 0 || rows->height == 0;
 }
 
-void write_plane(const plane_rows* rows) {
-    // Empty rows have nothing to point at, not even a pointer.
-    if (rows->row_size <= 0) return;
-    for (int y = 0; y < rows->height; y++)
-        stream_write(rows->first + (ptrdiff_t)y * rows->pitch, (size_t)rows->row_size);
-}
+static const char frame_marker[] = "FRAME\n";
 
-int write_y4m_frame(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                    run_mode mode, int index) {
+int y4m_frame_chunk(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, run_mode mode,
+                    int index, stream_chunk* chunk) {
+    chunk->count = 0;
     if (mode == RUN_Y4M_SKIP_DROP) {
         int64_t drop = 0;
         // An unreadable flag keeps the frame: losing a frame is worse.
@@ -61,9 +64,7 @@ int write_y4m_frame(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* fr
             return 5;
         }
     }
-    stream_write("FRAME\n", 6);
-    for (const plane_rows& rows : planes) write_plane(&rows);
-    // The planes belong to the frame, which the loop releases next.
-    stream_flush();
+    add_chunk_part(chunk, frame_marker, 0, sizeof frame_marker - 1, 1);
+    for (const plane_rows& rows : planes) add_chunk_part(chunk, rows.first, rows.pitch, (size_t)rows.row_size, rows.height);
     return 0;
 }

@@ -7,29 +7,18 @@
 
 #include "avs/avs_interface.h"
 #include "command_line.h"
+#include "output/stream_out.h"
 
 // Writes and flushes the stream header; 0, or 4 when the clip's pixel
 // format has no Y4M tag (reported, nothing written to standard output).
 int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den);
 
-// Writes one held frame; under --y4m-skip-drop a frame whose zvk_drop_frame
-// is present and non-zero is left out. Returns 0, or 5 when the library
-// describes a plane that cannot be read (nothing of the frame is written).
-int write_y4m_frame(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                    run_mode mode, int index);
-
-// Where a plane's rows are, as the library describes them.
-struct plane_rows {
-    const unsigned char* first;
-    int pitch;
-    int row_size;
-    int height;
-};
-
-// Asks the library for a plane (read pointer, pitch, row size, height).
-plane_rows plane_of(const AVS_VideoFrame* frame, int plane);
-
-// The rows of one plane, without the padding between them.
-void write_plane(const plane_rows* rows);
+// Describes what a held frame puts in the stream ("FRAME\n" and its planes,
+// rows without the padding between them) as a chunk to write while the
+// frame stays held; an empty chunk under --y4m-skip-drop for a frame whose
+// zvk_drop_frame is present and non-zero. Returns 0, or 5 after reporting a
+// plane the library describes but that cannot be read.
+int y4m_frame_chunk(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, run_mode mode,
+                    int index, stream_chunk* chunk);
 
 #endif

@@ -34,6 +34,17 @@ protected:
 // (Z:\... under Wine).
 std::string native_path(const std::string& path);
 
+// Text quoted for a POSIX shell.
+std::string shell_quote(const std::string& text);
+
+// The start of a shell command line that runs the runner with a variant of
+// the stand-in (or the library in library_dir), under the launcher.
+std::string runner_command(const std::string& variant = "complete", const std::string& library_dir = "");
+
+// Runs a shell command; returns its standard output, its exit status in
+// *status.
+std::string shell_output(const std::string& command, int* status);
+
 // Item i of v, counted from the end when negative; a test failure and an
 // empty item when there is none, so a short output fails a test instead of
 // the suite.

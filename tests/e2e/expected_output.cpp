@@ -60,17 +60,3 @@ std::string diagnostic_lines(const std::string& err) {
         if (progress_lines(line).empty()) diagnostics += line + "\n";
     return diagnostics;
 }
-
-std::string shell_output(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) {
-        *status = -1;
-        return out;
-    }
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    *status = pclose(p);
-    return out;
-}

@@ -40,7 +40,4 @@ std::vector<std::string> text_lines(const std::string& text);
 // The lines of standard error that are not progress lines.
 std::string diagnostic_lines(const std::string& err);
 
-// Runs a command in a shell; its standard output, its status in *status.
-std::string shell_output(const std::string& command, int* status);
-
 #endif

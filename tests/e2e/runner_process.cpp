@@ -62,6 +62,22 @@ static double now_seconds() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
+// Takes the request's mid-run action once its condition holds, and only
+// while the runner has not ended.
+static void act_when_due(const run_request& request, pid_t pid, bool exited, run_result* result) {
+    if (!request.when || result->acted || exited) return;
+    if (!request.when(result->out, result->err)) return;
+    siginfo_t info = {};
+    if (waitid(P_PID, (id_t)pid, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0) return;
+    result->acted = true;
+    if (!request.file_to_create.empty()) write_file(request.file_to_create, "");
+    if (request.signal_to_send != 0) kill(pid, request.signal_to_send);
+    if (request.second_signal_after_ms > 0) {
+        usleep((useconds_t)request.second_signal_after_ms * 1000);
+        kill(pid, request.signal_to_send);
+    }
+}
+
 run_result run_process(const run_request& request) {
     run_result result;
     if (!request.trace_path.empty()) unlink(request.trace_path.c_str());
@@ -106,8 +122,8 @@ run_result run_process(const run_request& request) {
             setrlimit(RLIMIT_AS, &limit);
         }
         if (request.file_size_limit > 0) {
-            // Writes past the limit fail with EFBIG instead of raising SIGXFSZ.
-            signal(SIGXFSZ, SIG_IGN);
+            // SIGXFSZ keeps its default action here: the runner itself must
+            // turn an over-limit write into a failed write.
             struct rlimit limit = {(rlim_t)request.file_size_limit, (rlim_t)request.file_size_limit};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
@@ -141,6 +157,8 @@ run_result run_process(const run_request& request) {
     int err_fd = err_pipe[0];
     double deadline = now_seconds() + request.timeout_seconds;
     char buffer[1 << 16];
+    size_t read_size = request.read_chunk > 0 && request.read_chunk < sizeof buffer ? request.read_chunk
+                                                                                   : sizeof buffer;
     int wstatus = 0;
     bool exited = false;
     // Reads until both pipes end or the runner has ended and its pipes are
@@ -164,8 +182,9 @@ run_result run_process(const run_request& request) {
         }
         for (int i = 0; i < n; i++) {
             if (fds[i].revents == 0) continue;
-            ssize_t got = read(fds[i].fd, buffer, sizeof buffer);
             bool is_out = fds[i].fd == out_fd;
+            ssize_t got = read(fds[i].fd, buffer, is_out ? read_size : sizeof buffer);
+            if (is_out && got > 0 && request.read_pause_ms > 0) usleep((useconds_t)request.read_pause_ms * 1000);
             if (got <= 0) {
                 close(fds[i].fd);
                 (is_out ? out_fd : err_fd) = -1;
@@ -173,6 +192,7 @@ run_result run_process(const run_request& request) {
             }
             if (!is_out) {
                 result.err.append(buffer, (size_t)got);
+                act_when_due(request, pid, exited, &result);
                 continue;
             }
             if (request.out_mode == STDOUT_CLOSE_AFTER) {
@@ -184,6 +204,7 @@ run_result run_process(const run_request& request) {
                 }
             } else {
                 result.out.append(buffer, (size_t)got);
+                act_when_due(request, pid, exited, &result);
                 if (result.out.size() > request.max_output) {
                     result.runaway = true;
                     kill(pid, SIGKILL);

@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,16 @@ struct run_request {
     size_t memory_limit = 0;  // bytes of address space for the runner; 0: no limit
     size_t file_size_limit = 0;  // largest file the runner may write (a full disk); 0: no limit
     bool unprivileged = false;  // when the suite runs as root, run the runner as nobody
+    // A slow consumer: read at most this many bytes of standard output at a
+    // time, pausing after each read. 0: read as fast as possible.
+    size_t read_chunk = 0;
+    int read_pause_ms = 0;
+    // Something done once, while the runner runs, as soon as what it has
+    // written so far satisfies `when`: a signal sent, a file created.
+    std::function<bool(const std::string& out, const std::string& err)> when;
+    int signal_to_send = 0;
+    int second_signal_after_ms = 0;  // then the same signal again, this much later
+    std::string file_to_create;
 };
 
 struct run_result {
@@ -48,6 +59,7 @@ struct run_result {
     int signal = 0;
     bool timed_out = false;
     bool runaway = false;  // standard output passed max_output
+    bool acted = false;    // `when` held while the runner ran, and the action was taken
     std::string out;
     std::string err;
     std::vector<std::string> trace;

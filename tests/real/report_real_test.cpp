@@ -84,8 +84,8 @@ TEST_F(RealReport, CheckpointLogNamesTheRealLibrary) {
                                              "load: " + e2e.library_file, dll, "create: script environment v8",
                                              "import: script", "take: clip", "get: video info", "info: frames 1200",
                                              "render: clip_info", "render: open validation csv", "render: frame 0",
-                                             "render: frame 1000", "render: frame 1199",
-                                             "render: close validation csv", "render: complete", "exit: 0"}));
+                                             "render: frame 1000", "render: frame 1199", "render: close validation csv",
+                                             "render: complete", "exit: 0"}));
 }
 
 TEST_F(RealReport, SourceCheck) {
@@ -96,7 +96,8 @@ TEST_F(RealReport, SourceCheck) {
         std::string err;
     } cases[] = {
         {"BlankClip(length=2).propSet(\"zvk_source_id\", 1001)", 0, "source_id=1001\n", ""},
-        {"BlankClip(length=2).propSet(\"zvk_source_id\", 2002)", 15, "", "frame 0 has zvk_source_id 2002, expected 1001\n"},
+        {"BlankClip(length=2).propSet(\"zvk_source_id\", 2002)", 15, "",
+         "frame 0 has zvk_source_id 2002, expected 1001\n"},
         {"BlankClip(length=2)", 14, "", "frame 0 is missing zvk_source_id\n"},
         {"BlankClip(length=2).propSet(\"zvk_source_id\", 1001.0)", 12, "", "failed to read zvk_source_id at frame 0\n"},
         {"BlankClip(length=0).propSet(\"zvk_source_id\", 1001)", 13, "", "script has no video frames\n"},

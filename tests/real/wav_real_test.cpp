@@ -75,6 +75,8 @@ TEST_F(RealWav, EverySampleTypeOfASquareWave) {
             for (int b = 0; b < bits / 8; b++) expected.push_back((char)((uint64_t)v >> (8 * b)));
         }
         EXPECT_TRUE(r.out == expected);
+        // Below 4 GiB, --rf64 writes the same stream.
+        EXPECT_TRUE(run_avs({"--rf64", "@"}, read_file(path("clip.avs"))).out == expected);
     }
 }
 

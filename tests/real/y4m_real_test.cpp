@@ -91,16 +91,21 @@ TEST_F(RealY4m, BarsDecodeInFfmpeg) {
 
 // Frame f has luma 10 f; frames 1 and 4 are marked dropped (one with -1).
 TEST_F(RealY4m, SkipDropLeavesOutTheMarkedFrames) {
-    run_result r = run_avs({"--y4m-skip-drop", "24000", "1001", "@"},
-                           "BlankClip(length=6, width=4, height=2, pixel_type=\"YV24\", fps=25)\n"
-                           "ScriptClip(\"\"\"BlankClip(last, colors=[current_frame * 10, 128, 128])"
-                           ".propSet(\"zvk_drop_frame\", current_frame == 1 ? 1 : current_frame == 4 ? -1 : 0)\"\"\")\n");
+    run_result r =
+        run_avs({"--y4m-skip-drop", "24000", "1001", "@"},
+                "BlankClip(length=6, width=4, height=2, pixel_type=\"YV24\", fps=25)\n"
+                "ScriptClip(\"\"\"BlankClip(last, colors=[current_frame * 10, 128, 128])"
+                ".propSet(\"zvk_drop_frame\", current_frame == 1 ? 1 : current_frame == 4 ? -1 : 0)\"\"\")\n");
     EXPECT_EQ(r.status, 0) << r.err;
     auto frame = [](int f) { return "FRAME\n" + samples(f * 10, 8, 8) + samples(128, 16, 8); };
     std::string expected = "YUV4MPEG2 W4 H2 F24000:1001 Ip A0:0 C444\n";
     for (int f : {0, 2, 3, 5}) expected += frame(f);
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(item(progress_lines(r.err), -1).text.substr(0, 15), "zvk_render,6,6,");
+    // A range: frames 2 to 4, of which 4 is marked.
+    run_result range =
+        run_avs({"--frames", "2", "4", "--y4m-skip-drop", "24000", "1001", "@"}, read_file(path("clip.avs")));
+    EXPECT_EQ(range.out, "YUV4MPEG2 W4 H2 F24000:1001 Ip A0:0 C444\n" + frame(2) + frame(3));
     // --y4m writes every frame, whatever the marks.
     run_result all = run_avs({"--y4m", "@"}, read_file(path("clip.avs")));
     expected = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C444\n";

@@ -16,6 +16,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -135,6 +136,11 @@ struct description {
     bool has_frame_error = false;
     std::string frame_error;
     int frame_delay_ms = 0;
+    std::vector<std::pair<frame_range, int>> frame_delays;  // later rules win
+    std::string frame_gate;  // frame 0 is served once this file exists
+    // Each frame gets memory of its own, overwritten when it is released:
+    // bytes written from a released frame come out wrong.
+    bool private_frames = false;
     int64_t fail_audio_at = -1;
     bool has_audio_error = false;
     std::string audio_error;
@@ -178,6 +184,7 @@ struct clip_state {
 struct frame_handle {
     clip_state* clip;
     int n;
+    unsigned char* own;  // the frame's own copy of its slot (private_frames), or null
 };
 
 clip_state* the_clip = nullptr;
@@ -273,8 +280,17 @@ std::string parse_line(description& d, const std::string& raw) {
         return "";
     }
 
-    const std::string& key = left;
-    if (key == "result") {
+    std::string key = left;
+    frame_range frames = {0, INT_MAX};
+    size_t at = left.find('@');
+    if (at != std::string::npos) {
+        key = trim(left.substr(0, at));
+        frames = parse_range(trim(left.substr(at + 1)));
+        if (key != "frame_delay_ms") return "no frame range for this key in: " + raw;
+    }
+    if (key == "frame_delay_ms" && at != std::string::npos) {
+        d.frame_delays.push_back({frames, (int)to_int(value)});
+    } else if (key == "result") {
         static const char* const results[] = {"clip", "error", "int",  "float",
                                               "string", "bool", "array", "void"};
         static const char letters[] = {'c', 'e', 'i', 'f', 's', 'b', 'a', 'v'};
@@ -331,6 +347,10 @@ std::string parse_line(description& d, const std::string& raw) {
                plane_index(value.substr(0, 1)) >= 0) {
         int* field = key == "plane_row_size" ? d.row_size : key == "plane_height" ? d.height : d.pitch;
         field[plane_index(value.substr(0, 1))] = (int)to_int(trim(value.substr(1)));
+    } else if (key == "frame_gate") {
+        d.frame_gate = value;
+    } else if (key == "private_frames") {
+        d.private_frames = to_int(value) != 0;
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
     } else if (key == "image_type") {
@@ -459,11 +479,24 @@ clip_state* make_clip(const description& d) {
     return find_pixel_format(vi->pixel_type)->family;
 }
 
+const unsigned char* slot_of(const clip_state* c, int n) {
+    return c->pixels + c->slot_size * (size_t)(n % c->slots);
+}
+
+bool file_present(const std::string& path) {
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f != nullptr) fclose(f);
+    return f != nullptr;
+}
+
 void sleep_ms(int ms) {
 #if defined(_WIN32)
     Sleep((DWORD)ms);
 #else
-    usleep((useconds_t)ms * 1000);
+    // A signal must not cut a frame short: the library's work goes on.
+    struct timespec left = {ms / 1000, (long)(ms % 1000) * 1000000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
 #endif
 }
 
@@ -578,7 +611,16 @@ STANDIN_EXPORT const standin_video_info* STANDIN_CC avs_get_video_info(void* cli
 
 STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
     clip_state* c = (clip_state*)clip_handle;
-    if (c->d.frame_delay_ms > 0) sleep_ms(c->d.frame_delay_ms);
+    int delay = c->d.frame_delay_ms;
+    for (const auto& rule : c->d.frame_delays)
+        if (n >= rule.first.first && n <= rule.first.last) delay = rule.second;
+    if (delay > 0) sleep_ms(delay);
+    if (n == 0 && !c->d.frame_gate.empty()) {
+        // A test opens the gate when it has seen what it waits for; a runner
+        // that never shows it is not waited for forever.
+        for (int waited = 0; waited < 20000 && !file_present(c->d.frame_gate); waited += 10) sleep_ms(10);
+        trace("gate %s", file_present(c->d.frame_gate) ? "open" : "timed out");
+    }
     if (in_range(c->d.failing_frames, n) || n < 0 || n >= c->d.vi.num_frames) {
         c->last_error = c->d.has_frame_error ? c->d.frame_error.c_str() : nullptr;
         trace("get_frame %d failed", n);
@@ -590,6 +632,11 @@ STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
     frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
     f->clip = c;
     f->n = n;
+    f->own = nullptr;
+    if (c->d.private_frames) {
+        f->own = (unsigned char*)malloc(c->slot_size + 1);
+        memcpy(f->own, slot_of(c, n), c->slot_size);
+    }
     return f;
 }
 
@@ -597,6 +644,10 @@ STANDIN_EXPORT void STANDIN_CC avs_release_video_frame(void* frame) {
     frame_handle* f = (frame_handle*)frame;
     f->clip->held_frames--;
     trace("release_frame %d held=%d", f->n, f->clip->held_frames);
+    if (f->own != nullptr) {
+        memset(f->own, 0xDD, f->clip->slot_size);
+        free(f->own);
+    }
     free(f);
 }
 
@@ -718,7 +769,7 @@ STANDIN_EXPORT const unsigned char* STANDIN_CC avs_get_read_ptr_p(const void* fr
     const plane_geometry* g = plane_of(frame, plane, &f);
     int index = plane == 1 ? 0 : plane == 2 ? 1 : plane == 4 ? 2 : -1;
     if (g == nullptr || g->row_size == 0 || (index >= 0 && f->clip->d.null_plane[index])) return nullptr;
-    return f->clip->pixels + f->clip->slot_size * (size_t)(f->n % f->clip->slots) + g->offset;
+    return (f->own != nullptr ? f->own : slot_of(f->clip, f->n)) + g->offset;
 }
 
 STANDIN_EXPORT int STANDIN_CC avs_get_pitch_p(const void* frame, int plane) {

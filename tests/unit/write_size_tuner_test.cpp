@@ -2,87 +2,102 @@
 // each size the test sets.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "output/write_size_tuner.h"
 
 namespace {
 
+const uint64_t MiB = 1u << 20;
+
 struct simulated_pipe {
-    double seconds_per_byte[2];  // small, large
-    double now = 0;
-    size_t small_bytes = 0;
-    size_t large_bytes = 0;
+    double seconds_per_byte[TUNER_SIZES];
+    uint64_t bytes[TUNER_SIZES] = {};
 };
 
+int index_of(size_t size) {
+    for (int i = 0; i < TUNER_SIZES; i++)
+        if (tuner_size(i) == size) return i;
+    ADD_FAILURE() << "size " << size << " is not a candidate";
+    return 0;
+}
+
 // Writes total bytes through the tuner; returns the size in use at the end.
-size_t stream(write_size_tuner* tuner, simulated_pipe* pipe, size_t total) {
-    for (size_t done = 0; done < total;) {
+size_t stream(write_size_tuner* tuner, simulated_pipe* pipe, uint64_t total) {
+    for (uint64_t done = 0; done < total;) {
         size_t size = tuner_write_size(tuner);
-        int index = size == TUNER_SMALL_WRITE ? 0 : 1;
-        pipe->now += (double)size * pipe->seconds_per_byte[index];
-        (index == 0 ? pipe->small_bytes : pipe->large_bytes) += size;
-        tuner_record(tuner, size, pipe->now);
+        int i = index_of(size);
+        pipe->bytes[i] += size;
+        tuner_record(tuner, size, (double)size * pipe->seconds_per_byte[i]);
         done += size;
     }
     return tuner_write_size(tuner);
 }
 
-const size_t MiB = 1u << 20;
-
-TEST(WriteSizeTuner, StartsSmall) {
-    write_size_tuner tuner;
-    tuner_start(&tuner);
-    EXPECT_EQ(tuner_write_size(&tuner), (size_t)TUNER_SMALL_WRITE);
+// Cost per byte with its minimum at size index best, rising a quarter a step
+// on either side.
+simulated_pipe valley(int best) {
+    simulated_pipe pipe;
+    for (int i = 0; i < TUNER_SIZES; i++) pipe.seconds_per_byte[i] = 1.0 + 0.25 * abs(i - best);
+    return pipe;
 }
 
-TEST(WriteSizeTuner, TakesTheLargeSizeWhenItIsFaster) {
-    write_size_tuner tuner;
-    tuner_start(&tuner);
-    simulated_pipe pipe = {{1.0, 0.6}};
-    stream(&tuner, &pipe, 64 * MiB);
-    EXPECT_EQ(tuner.size_index, 1);
-    // Small writes were tried back once and lost, so it stays large.
-    stream(&tuner, &pipe, 1024 * MiB);
-    EXPECT_EQ(tuner.size_index, 1);
-    EXPECT_GT(pipe.large_bytes, 10 * pipe.small_bytes);
+TEST(WriteSizeTuner, CandidatesFrom4KiBTo1MiB) {
+    EXPECT_EQ(tuner_size(0), 4096u);
+    EXPECT_EQ(tuner_size(TUNER_SIZES - 1), 1048576u);
 }
 
-TEST(WriteSizeTuner, KeepsTheSmallSizeAndAsksLessOften) {
-    write_size_tuner tuner;
-    tuner_start(&tuner);
-    simulated_pipe pipe = {{1.0, 5.0}};
-    stream(&tuner, &pipe, 8192 * MiB);
-    EXPECT_EQ(tuner.size_index, 0);
-    // Tries come after 32, 64, 128, ... MiB: a handful of 4 MiB tries.
-    EXPECT_LE(pipe.large_bytes, 8 * 4 * MiB + 2 * TUNER_LARGE_WRITE);
-    EXPECT_GE(pipe.large_bytes, 4 * 4 * MiB);
+// Whichever size the machine favours, the first sweep finds it and a long
+// stream goes almost entirely at that size, with sweeps ever rarer.
+TEST(WriteSizeTuner, FindsTheFastestSizeOfThePipe) {
+    for (int best = 0; best < TUNER_SIZES; best++) {
+        write_size_tuner tuner;
+        tuner_start(&tuner);
+        simulated_pipe pipe = valley(best);
+        EXPECT_EQ(stream(&tuner, &pipe, 8192 * MiB), tuner_size(best)) << best;
+        uint64_t elsewhere = 0;
+        for (int i = 0; i < TUNER_SIZES; i++)
+            if (i != best) elsewhere += pipe.bytes[i];
+        // Sweeps after 0, 64, 192, 448, ... MiB: 8 of at most 32 MiB elsewhere.
+        EXPECT_LE(elsewhere, 8 * 32 * MiB) << best;
+        EXPECT_EQ(tuner.stretch, (uint64_t)4096 * MiB) << best;
+    }
 }
 
 TEST(WriteSizeTuner, SmallDifferencesDoNotSwing) {
     write_size_tuner tuner;
     tuner_start(&tuner);
-    simulated_pipe pipe = {{1.0, 0.9}};  // within the margin
-    stream(&tuner, &pipe, 2048 * MiB);
-    EXPECT_EQ(tuner.size_index, 0);
+    simulated_pipe pipe;
+    size_t first = tuner_size(tuner.in_use);  // before any sweep has spoken
+    for (int i = 0; i < TUNER_SIZES; i++) pipe.seconds_per_byte[i] = tuner_size(i) == first ? 1.0 : 0.97;
+    EXPECT_EQ(stream(&tuner, &pipe, 2048 * MiB), first);
+}
+
+// A time that drifts during a sweep must not favour the sizes timed first:
+// each size is timed once on the way up and once on the way down.
+TEST(WriteSizeTuner, DriftDuringASweepFavoursNone) {
+    write_size_tuner tuner;
+    tuner_start(&tuner);
+    double now = 0;
+    for (uint64_t done = 0; done < 36 * MiB;) {
+        size_t size = tuner_write_size(&tuner);
+        // Every size costs the same, at a price that doubles over the sweep,
+        // except 128 KiB, which is 10% cheaper.
+        double price = (1.0 + now / (36.0 * MiB)) * (size == 131072 ? 0.9 : 1.0);
+        tuner_record(&tuner, size, (double)size * price);
+        now += size;
+        done += size;
+    }
+    EXPECT_EQ(tuner_write_size(&tuner), 131072u);
 }
 
 TEST(WriteSizeTuner, FollowsAMachineThatChanges) {
     write_size_tuner tuner;
     tuner_start(&tuner);
-    simulated_pipe pipe = {{1.0, 0.5}};
-    stream(&tuner, &pipe, 256 * MiB);
-    EXPECT_EQ(tuner.size_index, 1);
-    pipe.seconds_per_byte[0] = 0.2;  // now small writes win
-    stream(&tuner, &pipe, 4096 * MiB);
-    EXPECT_EQ(tuner.size_index, 0);
-}
-
-TEST(WriteSizeTuner, TimeBetweenTriesIsBounded) {
-    write_size_tuner tuner;
-    tuner_start(&tuner);
-    simulated_pipe pipe = {{1.0, 3.0}};
-    stream(&tuner, &pipe, 20000 * MiB);
-    EXPECT_LE(tuner.stretch, 2048 * MiB);
-    EXPECT_EQ(tuner.size_index, 0);
+    simulated_pipe pipe = valley(TUNER_SIZES - 1);
+    EXPECT_EQ(stream(&tuner, &pipe, 256 * MiB), tuner_size(TUNER_SIZES - 1));
+    simulated_pipe changed = valley(1);
+    EXPECT_EQ(stream(&tuner, &changed, 4096 * MiB), tuner_size(1));
 }
 
 }  // namespace

@@ -8,17 +8,18 @@
 #   rendered=240
 # File frames.csv starts:
 #   output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,absolute_timestretch
-#   0,1001,0,0,1,1,1,0,1.0009999999999999
-#   1,1001,1,0,1,1,1,0,1.0009999999999999
+#   0,1001,0,0,1,1,1,1,1.0009999999999999
+#   1,1001,1,0,1,1,1,1,1.0009999999999999
 BlankClip(length=240, width=640, height=360, pixel_type="YV12", fps=24000, fps_denominator=1001, \
           audio_rate=48000, channels=2, sample_type="16bit", color=$404040)
 # The same id on every frame; the source frame number per frame.
 propSet("zvk_source_id", 1001)
 ScriptClip("""propSet("zvk_source_frame", current_frame)""")
 propSet("zvk_drop_frame", 0)
-# BT.709, limited range.
+# BT.709, limited range (_ColorRange 1, as AviSynth+'s own conversions set
+# it; 0 is full range).
 propSet("_Matrix", 1)
 propSet("_Primaries", 1)
 propSet("_Transfer", 1)
-propSet("_ColorRange", 0)
+propSet("_ColorRange", 1)
 propSet("zvk_absolute_timestretch", 1.001)

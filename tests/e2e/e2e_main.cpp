@@ -1,13 +1,6 @@
 // The end-to-end suite: --runner=PATH [--launcher="CMD ..."] --standin=DIR
 // [--platform=OS-WIDTH, e.g. windows-32, when the runner is not built for the
 // machine the suite runs on], then any GoogleTest options.
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <sstream>
-
 #include "e2e_test.h"
 
 const char* const usage_text =
@@ -18,207 +11,16 @@ const char* const usage_text =
     "       zvk_avs_runner --y4m-skip-drop fps_num fps_den script.avs\n"
     "       zvk_avs_runner --wav script.avs\n";
 
-static std::string scratch_root;
-
-void RunnerTest::SetUp() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-        if (c == '/') c = '_';
-    dir = scratch_root + "/" + name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-}
-
-void RunnerTest::TearDown() {
-    if (!HasFailure()) std::filesystem::remove_all(dir);
-}
-
-std::string RunnerTest::script(const std::string& description, const std::string& name) {
-    std::string p = path(name);
-    write_file(p, description);
-    return p;
-}
-
-// A stream in the C runtime's text mode on Windows ends every line in CR LF;
-// the tests compare the lines, after checking that no bare LF slipped out.
-static void from_text_mode(std::string* text, const char* stream) {
-    std::string plain;
-    for (size_t i = 0; i < text->size(); i++) {
-        char c = (*text)[i];
-        if (c == '\r' && i + 1 < text->size() && (*text)[i + 1] == '\n') continue;
-        if (c == '\n') {
-            EXPECT_TRUE(i > 0 && (*text)[i - 1] == '\r') << "bare line feed on " << stream;
-        }
-        plain.push_back(c);
-    }
-    *text = plain;
-}
-
-static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The form after a frame range decides.
-    size_t form = !args.empty() && args[0] == "--frames" ? 3 : 0;
-    if (args.size() <= form) return true;
-    const std::string& option = args[form];
-    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64";
-}
-
-run_result RunnerTest::run(const std::vector<std::string>& args, run_request request) {
-    request.args = args;
-    if (request.trace_path.empty()) request.trace_path = path("trace.txt");
-    run_result r = run_process(request);
-    if (e2e.platform == "windows") {
-        from_text_mode(&r.err, "standard error");
-        if (text_mode_stdout(args)) from_text_mode(&r.out, "standard output");
-    }
-    EXPECT_FALSE(r.timed_out) << "the runner did not end in time";
-    EXPECT_FALSE(r.runaway) << "the runner wrote without end";
-    // A run asked to stop ends the way the request ends a process: the
-    // test that asked checks how.
-    bool stopped = request.signal_to_send != 0 && r.acted;
-    if (!r.timed_out && r.signal == 0 && !stopped) {
-        EXPECT_TRUE(r.status >= 0 && r.status <= 15) << "status " << r.status << " is outside 0 to 15";
-    }
-    if (!r.runaway && !stopped) {
-        EXPECT_EQ(r.signal, 0) << "the runner died of a signal";
-    }
-    return r;
-}
-
-std::string native_path(const std::string& path) {
-    if (e2e.platform != "windows") return path;
-    std::string native = "Z:" + path;
-    for (char& c : native)
-        if (c == '/') c = '\\';
-    return native;
-}
-
-std::string shell_quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
-std::string runner_command(const std::string& variant, const std::string& library_dir) {
-    std::string dir = library_dir.empty() ? e2e.standin_dir + "/" + variant : library_dir;
-    std::string command = e2e.platform == "windows" ? "WINEPATH=" + shell_quote(dir) + " WINEDEBUG=-all"
-                                                    : "LD_LIBRARY_PATH=" + shell_quote(dir) +
-                                                          " DYLD_LIBRARY_PATH=" + shell_quote(dir);
-    command += " ZVK_STANDIN_TRACE=";
-    for (const std::string& word : e2e.launcher) command += " " + shell_quote(word);
-    return command + " " + shell_quote(e2e.runner);
-}
-
-std::string shell_output(const std::string& command, int* status) {
-    std::string out;
-    FILE* p = popen(command.c_str(), "r");
-    if (p == nullptr) {
-        *status = -1;
-        return out;
-    }
-    char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
-    *status = pclose(p);
-    return out;
-}
-
-std::vector<std::string> trace_with(const std::vector<std::string>& trace, const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const std::string& line : trace)
-        if (line.compare(0, prefix.size(), prefix) == 0) found.push_back(line);
-    return found;
-}
-
-bool trace_has(const std::vector<std::string>& trace, const std::string& line) {
-    for (const std::string& l : trace)
-        if (l == line) return true;
-    return false;
-}
-
-std::vector<int> fetched_frames(const std::vector<std::string>& trace) {
-    std::vector<int> frames;
-    for (const std::string& line : trace_with(trace, "get_frame "))
-        if (line.find("failed") == std::string::npos) frames.push_back(atoi(line.c_str() + 10));
-    return frames;
-}
-
-int most_frames_held(const std::vector<std::string>& trace) {
-    int most = 0;
-    for (const std::string& line : trace) {
-        size_t at = line.find("held=");
-        if (at != std::string::npos) most = std::max(most, atoi(line.c_str() + at + 5));
-    }
-    return most;
-}
-
-void expect_clip_kept(const run_result& r) {
-    bool taken = false;
-    for (const std::string& line : r.trace) {
-        if (line.compare(0, 9, "take_clip") == 0) taken = true;
-        if (taken) {
-            EXPECT_NE(line, "delete_env") << "environment deleted after the clip was taken";
-        }
-        EXPECT_EQ(line.find("unexpected call"), std::string::npos) << line;
-        EXPECT_EQ(line.find("bad-"), std::string::npos) << line;
-    }
-    EXPECT_TRUE(taken);
-}
-
-static std::vector<std::string> split_words(const std::string& text) {
-    std::vector<std::string> words;
-    std::istringstream in(text);
-    std::string w;
-    while (in >> w) words.push_back(w);
-    return words;
-}
-
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        if (a.compare(0, 9, "--runner=") == 0) {
-            e2e.runner = a.substr(9);
-        } else if (a.compare(0, 11, "--launcher=") == 0) {
-            e2e.launcher = split_words(a.substr(11));
-        } else if (a.compare(0, 10, "--standin=") == 0) {
-            e2e.standin_dir = a.substr(10);
-        } else if (a.compare(0, 11, "--examples=") == 0) {
-            e2e.examples_dir = a.substr(11);
-        } else if (a.compare(0, 11, "--platform=") == 0) {
-            // os-width, e.g. windows-32
-            std::string p = a.substr(11);
-            e2e.platform = p.substr(0, p.find('-'));
-            e2e.width = p.substr(p.find('-') + 1) + "-bit";
-        } else {
-            fprintf(stderr, "unknown argument %s\n", argv[i]);
-            return 2;
-        }
-    }
-    if (e2e.platform.empty()) {
-#if defined(__APPLE__)
-        e2e.platform = "macos";
-#else
-        e2e.platform = "linux";
-#endif
-        e2e.width = sizeof(void*) == 8 ? "64-bit" : "32-bit";
-    }
-    e2e.library_file = e2e.platform == "windows" ? "AviSynth.dll"
-                       : e2e.platform == "macos" ? "libavisynth.dylib"
-                                                 : "libavisynth.so";
-    if (e2e.runner.empty() || e2e.standin_dir.empty()) {
+    bool read = read_suite_options(argc, argv, [](const std::string& a) {
+        if (a.compare(0, 10, "--standin=") != 0) return false;
+        e2e.standin_dir = a.substr(10);
+        return true;
+    });
+    if (!read || e2e.runner.empty() || e2e.standin_dir.empty()) {
         fprintf(stderr, "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR [--platform=OS-WIDTH]\n");
         return 2;
     }
-    char pattern[] = "/tmp/zvk_e2e.XXXXXX";
-    const char* root = mkdtemp(pattern);
-    if (root == nullptr) return 2;
-    scratch_root = root;
-    int status = RUN_ALL_TESTS();
-    if (status == 0) {
-        std::filesystem::remove_all(scratch_root);
-    } else {
-        fprintf(stderr, "scratch files of failed tests kept in %s\n", scratch_root.c_str());
-    }
-    return status;
+    return run_suite();
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -76,5 +77,13 @@ int most_frames_held(const std::vector<std::string>& trace);
 // The trace after the clip was taken never deletes the environment, and
 // nothing unexpected was called.
 void expect_clip_kept(const run_result& r);
+
+// Reads the options every suite takes (--runner, --launcher, --platform,
+// --examples) into e2e and hands any other to more, which answers whether it
+// knew it; false after naming an unknown one.
+bool read_suite_options(int argc, char** argv, const std::function<bool(const std::string&)>& more);
+// Runs every test, each in a scratch directory of its own; those of failed
+// tests are kept and named.
+int run_suite();
 
 #endif

@@ -53,3 +53,10 @@ std::vector<progress_line> progress_lines(const std::string& err) {
     }
     return lines;
 }
+
+std::string diagnostic_lines(const std::string& err) {
+    std::string diagnostics;
+    for (const std::string& line : text_lines(err))
+        if (progress_lines(line).empty()) diagnostics += line + "\n";
+    return diagnostics;
+}

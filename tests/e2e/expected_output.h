@@ -37,4 +37,7 @@ std::vector<progress_line> progress_lines(const std::string& err);
 // Lines of a text, without their line feeds.
 std::vector<std::string> text_lines(const std::string& text);
 
+// The lines of standard error that are not progress lines.
+std::string diagnostic_lines(const std::string& err);
+
 #endif

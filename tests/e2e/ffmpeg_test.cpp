@@ -1,8 +1,6 @@
 // A real consumer: ffmpeg must decode every stream the runner writes, with
 // the right size, rate and frame count, and give back the stand-in's pixels
 // byte for byte.
-#include <stdio.h>
-
 #include "e2e_test.h"
 #include "expected_output.h"
 

@@ -118,7 +118,9 @@ static int render_y4m(run_mode mode, const imported_script* script, const frame_
             complete_written(&flight, p, 0);
             return stop_interrupted(p);
         }
+        double fetch_start = monotonic_seconds();
         AVS_VideoFrame* frame = avs->avs_get_frame(script->clip, index);
+        double fetch_seconds = monotonic_seconds() - fetch_start;
         if (frame == nullptr) {
             clip_error_text suffix = clip_error_suffix(script->clip);
             complete_written(&flight, p, 0);
@@ -138,7 +140,7 @@ static int render_y4m(run_mode mode, const imported_script* script, const frame_
             frame_done(p);
             continue;
         }
-        stream_writer_hand(&chunk);
+        stream_writer_hand(&chunk, fetch_seconds);
         flight.frames[flight.count++] = frame;
         complete_written(&flight, p, 1);
     }

@@ -1,5 +1,7 @@
 #include "output/stream_writer.h"
 
+#include "output/progress.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #else
@@ -14,6 +16,13 @@ static unsigned long handed = 0;
 static unsigned long written = 0;
 static bool started = false;
 static bool threaded = false;
+// Recent seconds a chunk takes to fetch and to write (moving averages); the
+// writing one is guarded by the lock.
+static double fetch_time = 0.0;
+static double write_time = 0.0;
+static const double smoothing = 0.2;
+
+static void note_time(double* average, double seconds) { *average += (seconds - *average) * smoothing; }
 
 #if defined(_WIN32)
 
@@ -81,8 +90,11 @@ static void writer_loop(void) {
         // The slot stays as it is until written counts it.
         const stream_chunk* chunk = &queue[written % STREAM_WRITER_DEPTH];
         unlock();
+        double start = monotonic_seconds();
         write_stream_chunk(chunk);
+        double seconds = monotonic_seconds() - start;
         lock();
+        note_time(&write_time, seconds);
         written++;
         announce_change();
     }
@@ -94,12 +106,27 @@ void stream_writer_start(void) {
     threaded = start_thread();
 }
 
-void stream_writer_hand(const stream_chunk* chunk) {
+void stream_writer_hand(const stream_chunk* chunk, double fetch_seconds) {
     if (!threaded) {
         write_stream_chunk(chunk);
         return;
     }
+    note_time(&fetch_time, fetch_seconds);
     lock();
+    if (fetch_time < write_time / 10) {
+        // Written here, once the writer has written what it holds.
+        while (written != handed) wait_for_change();
+        unlock();
+        double start = monotonic_seconds();
+        write_stream_chunk(chunk);
+        double seconds = monotonic_seconds() - start;
+        lock();
+        note_time(&write_time, seconds);
+        handed++;
+        written++;
+        unlock();
+        return;
+    }
     // A free slot: the caller waits for one before handing.
     queue[handed % STREAM_WRITER_DEPTH] = *chunk;
     handed++;

@@ -3,6 +3,12 @@
 // imported the script: this one only writes bytes it was handed, in the
 // order handed. Two chunks may be in its hands: the one it writes, and the
 // next, which it takes up without waiting for the other thread.
+//
+// Handing over costs two wake-ups a chunk. Where fetching costs next to
+// nothing (a cached frame, a cheap audio step), that is all the overlap
+// would bring, so the chunk is written at once by the thread that fetched
+// it; as soon as fetching takes a tenth of the writing, chunks go to the
+// writer again.
 #ifndef ZVK_STREAM_WRITER_H
 #define ZVK_STREAM_WRITER_H
 
@@ -13,11 +19,12 @@
 // overlap.
 void stream_writer_start(void);
 
-// Hands a chunk over to be written; returns at once. The memory it describes
-// must stay as it is until a stream_writer_wait says the chunk is written.
-// At most STREAM_WRITER_DEPTH chunks may be unwritten at a time.
+// Hands a chunk over to be written, with the seconds its fetch took; returns
+// at once, or once it is written. The memory it describes must stay as it
+// is until a stream_writer_wait says the chunk is written. At most
+// STREAM_WRITER_DEPTH chunks may be unwritten at a time.
 enum { STREAM_WRITER_DEPTH = 2 };
-void stream_writer_hand(const stream_chunk* chunk);
+void stream_writer_hand(const stream_chunk* chunk, double fetch_seconds);
 
 // Returns once at most `unwritten` of the chunks handed over are still not
 // written: the others, the oldest, are out.

@@ -5,6 +5,7 @@
 
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
+#include "output/progress.h"
 #include "output/stream_writer.h"
 #include "process_setup.h"
 #include "run_end.h"
@@ -155,6 +156,7 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         int64_t count = total - done < WAV_CHUNK_SAMPLES ? total - done : WAV_CHUNK_SAMPLES;
         unsigned char* buffer = buffers[next];
         stream_writer_wait(in_flight);  // the step that last used this buffer is out
+        double fetch_start = monotonic_seconds();
         if (avs_library->avs_get_audio(clip, buffer, start + done, count) != 0) {
             clip_error_text suffix = clip_error_suffix(clip);
             stream_writer_wait(0);
@@ -165,7 +167,7 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         }
         stream_chunk chunk = {};
         add_chunk_part(&chunk, buffer, 0, (size_t)(block_align * count), 1);
-        stream_writer_hand(&chunk);
+        stream_writer_hand(&chunk, monotonic_seconds() - fetch_start);
         next = in_flight - next;
     }
     stream_writer_wait(0);

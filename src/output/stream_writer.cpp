@@ -24,6 +24,13 @@ static const double smoothing = 0.2;
 
 static void note_time(double* average, double seconds) { *average += (seconds - *average) * smoothing; }
 
+// Writes a chunk and returns the seconds it took.
+static double timed_write(const stream_chunk* chunk) {
+    double start = monotonic_seconds();
+    write_stream_chunk(chunk);
+    return monotonic_seconds() - start;
+}
+
 #if defined(_WIN32)
 
 static CRITICAL_SECTION guard;
@@ -90,9 +97,7 @@ static void writer_loop(void) {
         // The slot stays as it is until written counts it.
         const stream_chunk* chunk = &queue[written % STREAM_WRITER_DEPTH];
         unlock();
-        double start = monotonic_seconds();
-        write_stream_chunk(chunk);
-        double seconds = monotonic_seconds() - start;
+        double seconds = timed_write(chunk);
         lock();
         note_time(&write_time, seconds);
         written++;
@@ -117,9 +122,7 @@ void stream_writer_hand(const stream_chunk* chunk, double fetch_seconds) {
         // Written here, once the writer has written what it holds.
         while (written != handed) wait_for_change();
         unlock();
-        double start = monotonic_seconds();
-        write_stream_chunk(chunk);
-        double seconds = monotonic_seconds() - start;
+        double seconds = timed_write(chunk);
         lock();
         note_time(&write_time, seconds);
         handed++;

@@ -14,6 +14,11 @@ class Consumers : public RunnerTest {
 protected:
     void SetUp() override {
         RunnerTest::SetUp();
+        // POSIX shell lines with Linux consumers; under Wine they would
+        // start Wine hundreds of times outside the fixture's guard against
+        // Wine's own failures, and the Windows streams are the Linux ones
+        // byte for byte (the stream tests show it).
+        if (e2e.platform == "windows") GTEST_SKIP() << "shell pipelines of Linux consumers";
         // zvk_avs_runner on PATH, as a user has it.
         std::filesystem::create_directories(path("bin"));
         write_file(path("bin/zvk_avs_runner"), "#!/bin/sh\n" + runner_command() + " \"$@\"\n");

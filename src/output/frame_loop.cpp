@@ -23,25 +23,26 @@ struct progress {
     double* stamps;     // stamps[k]: the clock when k frames had completed; may be null
 };
 
+// A progress line for the frames done so far.
+static void report_progress(progress* p, double now) {
+    write_progress(p->label, p->done, p->total, now - p->start,
+                   remaining_seconds(p->stamps, p->done, p->total, now, p->start));
+    p->reported = p->done;
+    p->last_report = now;
+}
+
 // The progress step after every completed frame.
 static void frame_done(progress* p) {
     int done = ++p->done;
     double now = monotonic_seconds();
     if (p->stamps != nullptr) p->stamps[done] = now;
-    if (done != p->total && now - p->last_report < progress_interval) return;
-    write_progress(p->label, done, p->total, now - p->start, remaining_seconds(p->stamps, done, p->total, now, p->start));
-    p->reported = done;
-    p->last_report = now;
+    if (done == p->total || now - p->last_report >= progress_interval) report_progress(p, now);
 }
 
 // A run that stops early ends with a line of what it completed, so that
 // what reached the consumer or the CSV is what the last line says.
 static int stop_interrupted(progress* p) {
-    if (p->reported != p->done) {
-        double now = monotonic_seconds();
-        write_progress(p->label, p->done, p->total, now - p->start,
-                       remaining_seconds(p->stamps, p->done, p->total, now, p->start));
-    }
+    if (p->reported != p->done) report_progress(p, monotonic_seconds());
     return STATUS_INTERRUPTED;
 }
 

@@ -143,8 +143,7 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
     }
     buffers[1] = (unsigned char*)malloc(buffer_size);
     stream_writer_start();
-    // With two buffers, a step is fetched while the step before is written;
-    // with one, only once it is out.
+    // Steps that may still be unwritten when the next is fetched.
     int in_flight = buffers[1] != nullptr ? 1 : 0;
     int status = 0;
     int next = 0;

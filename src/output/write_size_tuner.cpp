@@ -1,7 +1,7 @@
 #include "output/write_size_tuner.h"
 
 // Bytes written with each size in each direction of a sweep: 18 MiB a sweep.
-static const uint64_t step_length = 1u << 20;
+static const uint64_t step_length = 512u << 10;
 // Bytes before the second sweep, and the most between two sweeps.
 static const uint64_t first_stretch = 64u << 20;
 static const uint64_t longest_stretch = (uint64_t)4 << 30;
@@ -14,7 +14,7 @@ static const double upheaval = 1.5;
 // So does the size in use costing this much more, or less, than at the last
 // sweep, over a watch of so many bytes (less would be the noise of a busy
 // machine): then a sweep follows at once.
-static const double drift = 2.0;
+static const double drift = 3.0;
 static const uint64_t watch_length = 32u << 20;
 // Used until the first sweep has spoken: a good size on most machines.
 static const int first_size = 4;  // 64 KiB

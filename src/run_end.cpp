@@ -17,10 +17,13 @@ void end_run(int status) {
     fflush(stdout);
     fflush(stderr);
     if (end_run_log != nullptr) {
-        if (interruption != 0)
-            fprintf(end_run_log, "interrupted: %s\n", interruption_name(interruption));
-        else
+        if (interruption != 0) {
+            char line[64];
+            snprintf(line, sizeof line, "interrupted: %s", interruption_name(interruption));
+            log_checkpoint(end_run_log, line);
+        } else {
             log_checkpoint_number(end_run_log, "exit: ", status);
+        }
         close_checkpoint_log(end_run_log);
         end_run_log = nullptr;
     }

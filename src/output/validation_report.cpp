@@ -66,8 +66,7 @@ int write_validation_row(validation_report* report, AVS_ScriptEnvironment* envir
         read_float_frame_prop(environment, frame, "zvk_absolute_timestretch", &stretch);
     for (int result : results) {
         if (result < 0) {
-            fclose(report->csv);
-            report->csv = nullptr;
+            abandon_validation_report(report);
             fprintf(stderr, "failed to read zevokit frame properties at frame %d\n", index);
             return 12;
         }

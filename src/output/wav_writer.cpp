@@ -104,8 +104,9 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         return 8;
     }
     int64_t data_size = block_align * total;
+    bool fits_riff = data_size <= wav_max_data_size;
 
-    if (data_size <= wav_max_data_size) {
+    if (fits_riff) {
         fwrite("RIFF", 1, 4, stdout);
         write_le32((uint32_t)(data_size + 36));
         fwrite("WAVE", 1, 4, stdout);
@@ -130,7 +131,7 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
     write_le16((unsigned)block_align);
     write_le16((unsigned)bytes_per_sample * 8);
     fwrite("data", 1, 4, stdout);
-    write_le32(data_size <= wav_max_data_size ? (uint32_t)data_size : 0xFFFFFFFFu);
+    write_le32(fits_riff ? (uint32_t)data_size : 0xFFFFFFFFu);
 
     // One step is fetched while the step before it is written: two buffers.
     // At most 65535 x 65536 bytes each, which fits a 32-bit size; where the

@@ -44,8 +44,8 @@ void format_people_progress(char* text, size_t size, int done, int total, double
     format_duration(spent, sizeof spent, elapsed);
     // Before the first unit the estimate knows nothing yet.
     format_duration(left, sizeof left, done > 0 || done >= total ? estimate : -1.0);
-    snprintf(text, size, "%d/%d frames  %.1f%%  %s fps  %s elapsed  %s left", done, total, percent, rate, spent,
-             left);
+    snprintf(text, size, "%d/%d frames  %.1f%%  %s fps  %s elapsed  %s left", done, total, percent, rate,
+             spent, left);
 }
 
 // A line for people: on a terminal every line after the first goes up to

@@ -9,11 +9,9 @@
 #   csv        OUTPUT is the validation CSV (--validate)
 #   wav        OUTPUT is the WAV stream (--wav)
 #
-# Each part is rendered by zvk_avs_runner --frames FIRST LAST: a Y4M part
-# carries the stream header, then its frames; a CSV part its header line,
-# then its rows; a WAV part a header of its own, then the samples of its
-# frames' time span (adjacent spans tile the audio exactly). Joined: the
-# first part's header, then every part's frames, rows or samples.
+# Each part is rendered by zvk_avs_runner --frames FIRST LAST (a WAV part
+# holds the samples of its frames' time span: adjacent spans tile the audio
+# exactly), and join_parts.sh beside this script joins them.
 # The runner is zvk_avs_runner on PATH, or $ZVK_AVS_RUNNER.
 set -eu
 [ $# -ge 4 ] || { sed -n '4,10p' "$0" >&2; exit 2; }
@@ -49,30 +47,8 @@ else
     "$runner" --frames {2} {3} $form "$script" '>' "$work/part.{1}" < "$work/ranges"
 fi
 
-# Little-endian 32-bit field for the WAV header.
-le32() {
-  printf "$(printf '\\%03o\\%03o\\%03o\\%03o' $(($1 & 255)) $(($1 >> 8 & 255)) $(($1 >> 16 & 255)) $(($1 >> 24 & 255)))"
-}
-
-{
-  k=1
-  while [ "$k" -le "$parts" ]; do
-    part=$work/part.$k
-    case $kind in
-      wav)
-        tail -c +45 "$part" ;;
-      *)
-        if [ "$k" = 1 ]; then cat "$part"; else tail -n +2 "$part"; fi ;;
-    esac
-    k=$((k + 1))
-  done
-} > "$work/joined"
-
-if [ "$kind" = wav ]; then
-  # The first part's header, with the sizes of all the samples.
-  size=$(wc -c < "$work/joined")
-  [ "$size" -le 4294967259 ] || { echo "the joined audio is too long for a WAV header" >&2; exit 1; }
-  { printf RIFF; le32 $((size + 36)); head -c 40 "$work/part.1" | tail -c 32; le32 "$size"; cat "$work/joined"; } > "$output"
-else
-  mv "$work/joined" "$output"
-fi
+# The parts in frame order, joined.
+set --
+k=1
+while [ "$k" -le "$parts" ]; do set -- "$@" "$work/part.$k"; k=$((k + 1)); done
+"$(dirname "$0")/join_parts.sh" "$kind" "$output" "$@"

@@ -49,11 +49,14 @@ static void from_text_mode(std::string* text, const char* stream) {
 }
 
 static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The form after a frame range decides.
-    size_t form = !args.empty() && args[0] == "--frames" ? 3 : 0;
-    if (args.size() <= form) return true;
-    const std::string& option = args[form];
-    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64";
+    // The first form named decides; leading options (a frame range, script
+    // arguments, ...) come before it.
+    for (const std::string& arg : args) {
+        if (arg == "--y4m" || arg == "--y4m-skip-drop" || arg == "--wav" || arg == "--rf64") return false;
+        if (arg == "--validate" || arg == "--validate-real" || arg == "--check-source" || arg == "--info")
+            return true;
+    }
+    return true;
 }
 
 // Now and then Wine loses a process's line to its server ("wine client

@@ -12,7 +12,10 @@
 # Each part is rendered by zvk_avs_runner --frames FIRST LAST (a WAV part
 # holds the samples of its frames' time span: adjacent spans tile the audio
 # exactly), and join_parts.sh beside this script joins them.
-# The runner is zvk_avs_runner on PATH, or $ZVK_AVS_RUNNER.
+# The runner is zvk_avs_runner on PATH, or $ZVK_AVS_RUNNER. Each part's frame
+# cache is capped (--memory-max) so that all of them together take what one
+# render would (a quarter of the memory); $ZVK_MEMORY_MAX sets the megabytes
+# per part instead.
 set -eu
 [ $# -ge 4 ] || { sed -n '4,10p' "$0" >&2; exit 2; }
 parts=$1 kind=$2 script=$3 output=$4
@@ -25,10 +28,13 @@ case $kind in
   *) echo "unknown kind: $kind" >&2; exit 2 ;;
 esac
 
-# The clip's frame count, from the description line of a one-frame render.
-frames=$("$runner" --frames 0 0 --validate "$script" | sed -n 's/^clip_info,.*,frames=\([0-9]*\),.*/\1/p')
+# The clip's frame count, asked without rendering (the one "frames" key).
+frames=$("$runner" --info "$script" | sed -n 's/.*"frames":\([0-9]*\).*/\1/p')
 [ -n "$frames" ] && [ "$frames" -gt 0 ] || { echo "no frames in $script" >&2; exit 1; }
 [ "$parts" -le "$frames" ] || parts=$frames
+memory_kb=$(sed -n 's/^MemTotal: *\([0-9]*\) kB$/\1/p' /proc/meminfo 2>/dev/null || true)
+cache=${ZVK_MEMORY_MAX:-$((${memory_kb:-0} / 1024 / 4 / parts))}
+[ "$cache" -ge 64 ] || cache=64
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -41,10 +47,10 @@ done > "$work/ranges"
 
 if [ "$kind" = csv ]; then
   parallel --halt now,fail=1 --colsep ' ' \
-    "$runner" --frames {2} {3} $form "$script" "$work/part.{1}" '>' /dev/null < "$work/ranges"
+    "$runner" --memory-max "$cache" --frames {2} {3} $form "$script" "$work/part.{1}" '>' /dev/null < "$work/ranges"
 else
   parallel --halt now,fail=1 --colsep ' ' \
-    "$runner" --frames {2} {3} $form "$script" '>' "$work/part.{1}" < "$work/ranges"
+    "$runner" --memory-max "$cache" --frames {2} {3} $form "$script" '>' "$work/part.{1}" < "$work/ranges"
 fi
 
 # The parts in frame order, joined.

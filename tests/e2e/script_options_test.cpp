@@ -111,7 +111,9 @@ TEST_F(ScriptOptions, LibraryByPath) {
                               script("frames = 2\n")},
                              nowhere);
     EXPECT_EQ(lacking.status, 2);
-    EXPECT_NE(lacking.err.find("avs_get_write_ptr_p"), std::string::npos) << lacking.err;
+    // Linux names what the file lacks; Windows leaves that to its loader.
+    if (e2e.platform != "windows")
+        EXPECT_NE(lacking.err.find("avs_get_write_ptr_p"), std::string::npos) << lacking.err;
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
 
 #if defined(_WIN32)
 
+static const char path_separator = '\\';
+
 static void* open_library(const char* path) {
     return (void*)LoadLibraryA(path != nullptr ? path : "avisynth");
 }
@@ -59,6 +61,8 @@ int avs_loaded_library_path(char* path, int size) {
 }
 
 #else
+
+static const char path_separator = '/';
 
 static void* open_library(const char* path) {
     if (path != nullptr) {
@@ -128,6 +132,14 @@ int avs_loaded_library_path(char* path, int size) {
 AVS_Library* avs_load_library(const char* path) {
     avs_library = nullptr;
     load_problem[0] = '\0';
+    // A bare file name is the file in the current directory: the loaders
+    // would search their paths for it.
+    char local_path[4096];
+    if (path != nullptr && strpbrk(path, "/\\") == nullptr) {
+        if (snprintf(local_path, sizeof local_path, ".%c%s", path_separator, path) >= (int)sizeof local_path)
+            return nullptr;
+        path = local_path;
+    }
     AVS_Library* library = (AVS_Library*)calloc(1, sizeof(AVS_Library));
     if (library == nullptr) return nullptr;
     library->handle = open_library(path);

@@ -278,7 +278,8 @@ void run_once() {
     }
     imported_script script;
     const output_steps* output = output_for(options.mode);
-    int status = import_script(options.script_path, output->validation_blank, nullptr, &script);
+    import_settings settings = {options.script_path, output->validation_blank, 0, nullptr, 0};
+    int status = import_script(&settings, nullptr, &script);
     if (status != 0) {
         require(avs_library == nullptr, "the library released on an early failure");
         require(status >= 1 && status <= 3, "an early status");

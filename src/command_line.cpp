@@ -1,6 +1,8 @@
 #include "command_line.h"
 
+#include <ctype.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "exit_status.h"
@@ -17,6 +19,10 @@ void usage(bool extended) {
     fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
     fprintf(stderr, "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n");
+    fprintf(stderr, "       zvk_avs_runner --info script.avs\n");
+    fprintf(stderr, "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n");
+    fprintf(stderr, "       zvk_avs_runner --memory-max megabytes (before any form above)\n");
+    fprintf(stderr, "       zvk_avs_runner --library path (before any form above)\n");
 }
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
@@ -70,6 +76,7 @@ static const option_form option_forms[] = {
     {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5},
     {"--wav", RUN_WAV, 3, 3},
     {"--rf64", RUN_RF64, 3, 3},
+    {"--info", RUN_INFO, 3, 3},
 };
 
 // A frame number as a user writes it: decimal digits only, at most
@@ -151,17 +158,80 @@ static int take_progress_bar(char**, run_options* options) {
     return STATUS_DONE;
 }
 
-// Options that come before a form, each once, in any order. A new one is a
-// row here and a field of run_options.
+// A script variable's name: a letter or '_', then letters, digits or '_'.
+static bool is_variable_name(const char* name, size_t length) {
+    if (length == 0 || isdigit((unsigned char)name[0])) return false;
+    for (size_t i = 0; i < length; i++)
+        if (!isalnum((unsigned char)name[i]) && name[i] != '_') return false;
+    return true;
+}
+
+// Whether two "name=value" items name the same variable: AviSynth's names
+// ignore case.
+static bool same_variable(const char* a, const char* b) {
+    for (; *a != '=' && *b != '='; a++, b++)
+        if (tolower((unsigned char)*a) != tolower((unsigned char)*b)) return false;
+    return *a == *b;
+}
+
+// "--arg name=value": a string variable for the script.
+static int take_script_arg(char** values, run_options* options) {
+    const char* item = values[0];
+    const char* equals = strchr(item, '=');
+    if (equals == nullptr) {
+        fprintf(stderr, "--arg needs name=value, not \"%s\"\n", item);
+        return STATUS_CANNOT_START;
+    }
+    int length = (int)(equals - item);
+    if (!is_variable_name(item, (size_t)length)) {
+        fprintf(stderr,
+                "--arg %s: \"%.*s\" is not a variable name (a letter or _, then letters, digits or _)\n",
+                item, length, item);
+        return STATUS_CANNOT_START;
+    }
+    for (int i = 0; i < options->script_arg_count; i++) {
+        if (same_variable(options->script_args[i], item)) {
+            fprintf(stderr, "--arg %s: %.*s is given twice (names ignore case)\n", item, length, item);
+            return STATUS_CANNOT_START;
+        }
+    }
+    options->script_args[options->script_arg_count++] = item;
+    return STATUS_DONE;
+}
+
+// "--memory-max MB": plain decimal digits, 1 to INT_MAX (the library's int).
+static int take_memory_max(char** values, run_options* options) {
+    const char* text = values[0];
+    int64_t megabytes = *text == '\0' ? -1 : 0;
+    for (const char* p = text; *p != '\0' && megabytes >= 0 && megabytes <= INT32_MAX; p++)
+        megabytes = *p >= '0' && *p <= '9' ? megabytes * 10 + (*p - '0') : -1;
+    if (megabytes < 1 || megabytes > INT32_MAX) {
+        fprintf(stderr, "--memory-max needs megabytes (1 to 2147483647), not \"%s\"\n", text);
+        return STATUS_CANNOT_START;
+    }
+    options->memory_max_mb = (int)megabytes;
+    return STATUS_DONE;
+}
+
+// "--library PATH": that file, instead of the platform's search.
+static int take_library_path(char** values, run_options* options) {
+    options->library_path = values[0];
+    return STATUS_DONE;
+}
+
+// Options that come before a form, each once unless repeatable, in any
+// order. A new one is a row here and a field of run_options.
 struct leading_option {
     const char* name;
     int value_count;                                   // the arguments after the name
     int (*take)(char** values, run_options* options);  // 0, or 2 (reported)
+    bool repeatable;
 };
 
 static const leading_option leading_options[] = {
-    {"--frames", 2, take_frame_range},
-    {"--progress-bar", 0, take_progress_bar},
+    {"--frames", 2, take_frame_range, false},        {"--arg", 1, take_script_arg, true},
+    {"--memory-max", 1, take_memory_max, false},     {"--library", 1, take_library_path, false},
+    {"--progress-bar", 0, take_progress_bar, false},
 };
 
 static const leading_option* find_leading_option(const char* name) {
@@ -171,15 +241,18 @@ static const leading_option* find_leading_option(const char* name) {
 }
 
 // Forms that a frame range cannot apply to.
-static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE; }
+static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE && mode != RUN_INFO; }
 
 int parse_command_line(int argc, char** argv, run_options* options) {
     memset(options, 0, sizeof *options);
+    // Room for every --arg there could be; it lives as long as the process.
+    options->script_args = (const char**)calloc((size_t)argc, sizeof(const char*));
+    if (options->script_args == nullptr) return STATUS_CANNOT_START;
     int at = 1;
     bool taken[sizeof leading_options / sizeof leading_options[0]] = {};
     for (const leading_option* option; at < argc && (option = find_leading_option(argv[at])) != nullptr;) {
         size_t row = (size_t)(option - leading_options);
-        if (taken[row] || argc - at - 1 < option->value_count) {
+        if ((taken[row] && !option->repeatable) || argc - at - 1 < option->value_count) {
             usage(true);
             return STATUS_CANNOT_START;
         }
@@ -188,7 +261,8 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         if (status != STATUS_DONE) return status;
         at += 1 + option->value_count;
     }
-    bool extended = at > 1 || (argc >= 2 && strcmp(argv[1], "--rf64") == 0);
+    bool extended =
+        at > 1 || (argc >= 2 && (strcmp(argv[1], "--rf64") == 0 || strcmp(argv[1], "--info") == 0));
     // The form sees the last leading argument as if it were its program name.
     int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
     if (status != STATUS_DONE) return status;

@@ -18,7 +18,11 @@ struct run_options {
     bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
     int first_frame;
     int last_frame;
-    bool progress_bar;  // progress for people instead of the machine lines
+    bool progress_bar;         // progress for people instead of the machine lines
+    const char** script_args;  // --arg: "name=value" items as given, checked
+    int script_arg_count;
+    int memory_max_mb;         // --memory-max; 0: the library's default
+    const char* library_path;  // --library; null: the platform's search
 };
 
 // Fills options and returns 0, or reports the error on standard error and

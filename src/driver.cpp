@@ -62,10 +62,13 @@ int drive_run(const run_options* options) {
     // Only the validation forms take a CSV, and its log beside it.
     FILE* log =
         options->csv_path != nullptr ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
-    if (avs_load_library() == nullptr) {
+    if (avs_load_library(options->library_path) == nullptr) {
+        // --library names its file where the library's usual name stands.
+        const char* file = options->library_path != nullptr ? options->library_path : AVS_LIBRARY_FILE;
         log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
-        fprintf(stderr, "failed to load " AVS_LIBRARY_FILE ". Install " RUNNER_WIDTH
-                        " AviSynth+ and make sure " AVS_LIBRARY_FILE " can be found.\n");
+        fprintf(stderr,
+                "failed to load %s. Install " RUNNER_WIDTH " AviSynth+ and make sure %s can be found.\n",
+                file, file);
         if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
         close_checkpoint_log(log);
         return STATUS_CANNOT_START;
@@ -73,7 +76,9 @@ int drive_run(const run_options* options) {
     log_loaded_dll_path(log);
 
     imported_script script;
-    int status = import_script(options->script_path, output->validation_blank, log, &script);
+    import_settings settings = {options->script_path, output->validation_blank, options->memory_max_mb,
+                                options->script_args, options->script_arg_count};
+    int status = import_script(&settings, log, &script);
     if (status != STATUS_DONE) {
         close_checkpoint_log(log);
         return status;

@@ -12,7 +12,7 @@
       "usage error, a zero frame-rate argument, a frame range that is not two frame numbers, is empty or " \
       "does not fit the clip, the AviSynth library cannot be loaded or lacks a required function, the "    \
       "environment cannot be created, the frame property functions are missing, or the validation "        \
-      "variable cannot be set")                                                                            \
+      "variable or a script variable cannot be set")                                                       \
     X(STATUS_NOT_A_CLIP, 3, "the script returned something other than a clip")                             \
     X(STATUS_NO_Y4M_TAG, 4, "Y4M: the clip's pixel format has no YUV4MPEG2 tag")                           \
     X(STATUS_FRAME_FAILED, 5, "a frame cannot be fetched, or its planes cannot be read")                   \

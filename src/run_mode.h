@@ -12,7 +12,8 @@ enum run_mode {
     RUN_WAV,
     RUN_CHECK_SOURCE,
     RUN_RF64,
+    RUN_INFO,
 };
-enum { RUN_MODES = RUN_RF64 + 1 };
+enum { RUN_MODES = RUN_INFO + 1 };
 
 #endif

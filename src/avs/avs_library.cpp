@@ -31,7 +31,11 @@ static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
 
 #if defined(_WIN32)
 
-static void* open_library(void) { return (void*)LoadLibraryA("avisynth"); }
+static const char path_separator = '\\';
+
+static void* open_library(const char* path) {
+    return (void*)LoadLibraryA(path != nullptr ? path : "avisynth");
+}
 
 // Windows users meet the loader's search order in its own documentation.
 static void describe_missing_name(void*, const char*) {}
@@ -44,7 +48,8 @@ static void close_library(void* handle) { FreeLibrary((HMODULE)handle); }
 
 int avs_loaded_library_path(char* path, int size) {
     path[0] = '\0';
-    HMODULE module = GetModuleHandleA("AviSynth.dll");
+    // The loaded module itself: --library may have loaded another file name.
+    HMODULE module = avs_library != nullptr ? (HMODULE)avs_library->handle : nullptr;
     if (module == nullptr || size < 260) return 0;
     // 260 is the classic path limit: a result that fills the buffer was cut.
     DWORD n = GetModuleFileNameA(module, path, 260);
@@ -57,7 +62,17 @@ int avs_loaded_library_path(char* path, int size) {
 
 #else
 
-static void* open_library(void) {
+static const char path_separator = '/';
+
+static void* open_library(const char* path) {
+    if (path != nullptr) {
+        void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* answer = dlerror();
+            snprintf(load_problem, sizeof load_problem, "the loader answered: %s", answer ? answer : "");
+        }
+        return handle;
+    }
 #if defined(__APPLE__)
     static const char* const names[] = {"libavisynth.dylib"};
 #else
@@ -114,12 +129,20 @@ int avs_loaded_library_path(char* path, int size) {
 
 #endif
 
-AVS_Library* avs_load_library(void) {
+AVS_Library* avs_load_library(const char* path) {
     avs_library = nullptr;
     load_problem[0] = '\0';
+    // A bare file name is the file in the current directory: the loaders
+    // would search their paths for it.
+    char local_path[4096];
+    if (path != nullptr && strpbrk(path, "/\\") == nullptr) {
+        if (snprintf(local_path, sizeof local_path, ".%c%s", path_separator, path) >= (int)sizeof local_path)
+            return nullptr;
+        path = local_path;
+    }
     AVS_Library* library = (AVS_Library*)calloc(1, sizeof(AVS_Library));
     if (library == nullptr) return nullptr;
-    library->handle = open_library();
+    library->handle = open_library(path);
     if (library->handle == nullptr) {
         free(library);
         return nullptr;

@@ -34,10 +34,10 @@
     X(avs_release_clip, void, (void))                                                        \
     X(avs_release_value, void, (AVS_Value))                                                  \
     X(avs_release_video_frame, void, (AVS_VideoFrame*))                                      \
-    X(avs_save_string, void, (void))                                                         \
+    X(avs_save_string, char*, (AVS_ScriptEnvironment*, const char*, int))                    \
     X(avs_set_cache_hints, void, (void))                                                     \
     X(avs_set_global_var, void, (void))                                                      \
-    X(avs_set_memory_max, void, (void))                                                      \
+    X(avs_set_memory_max, int, (AVS_ScriptEnvironment*, int))                                \
     X(avs_set_to_clip, void, (void))                                                         \
     X(avs_set_var, int, (AVS_ScriptEnvironment*, const char*, AVS_Value))                    \
     X(avs_set_working_dir, void, (void))                                                     \
@@ -74,6 +74,8 @@
     X(avs_is_422, int, (const AVS_VideoInfo*))                                                     \
     X(avs_is_420, int, (const AVS_VideoInfo*))                                                     \
     X(avs_bits_per_component, int, (const AVS_VideoInfo*))                                         \
+    X(avs_is_channel_mask_known, bool, (const AVS_VideoInfo*))                                     \
+    X(avs_get_channel_mask, unsigned, (const AVS_VideoInfo*))                                      \
     X(avs_get_frame_props_ro, const AVS_Map*, (AVS_ScriptEnvironment*, const AVS_VideoFrame*))     \
     X(avs_prop_get_int, int64_t, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*)) \
     X(avs_prop_get_float, double, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))
@@ -89,9 +91,10 @@ struct AVS_Library {
 // Null until the binding succeeds; the record once it has.
 extern AVS_Library* avs_library;
 
-// Loads the library and resolves every name. Returns the record (also stored
-// in avs_library), or null with avs_library left null.
-AVS_Library* avs_load_library(void);
+// Loads the library (the file at path, or by the platform's search when path
+// is null) and resolves every name. Returns the record (also stored in
+// avs_library), or null with avs_library left null.
+AVS_Library* avs_load_library(const char* path);
 
 // After a failed binding: what the loader answered, as one line without its
 // line feed (which names were tried, or which name the library lacks); an

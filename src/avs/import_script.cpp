@@ -20,8 +20,27 @@ static int unwind(int status, AVS_ScriptEnvironment* environment) {
     return status;
 }
 
-int import_script(const char* script_path, int validation_blank, FILE* log, imported_script* script) {
+// Each "name=value" as a string variable. The library keeps the pointers it
+// is given, name and value, so both are saved through the library first.
+static bool set_script_args(AVS_ScriptEnvironment* environment, const import_settings* settings) {
     const AVS_Library* avs = avs_library;
+    for (int i = 0; i < settings->script_arg_count; i++) {
+        const char* item = settings->script_args[i];
+        int name_length = (int)(strchr(item, '=') - item);
+        const char* name = avs->avs_save_string(environment, item, name_length);
+        AVS_Value value = make_value('s');
+        value.d.string = avs->avs_save_string(environment, item + name_length + 1, -1);
+        if (name == nullptr || value.d.string == nullptr || avs->avs_set_var(environment, name, value) == 0) {
+            fprintf(stderr, "failed to set the script variable %.*s\n", name_length, item);
+            return false;
+        }
+    }
+    return true;
+}
+
+int import_script(const import_settings* settings, FILE* log, imported_script* script) {
+    const AVS_Library* avs = avs_library;
+    int validation_blank = settings->validation_blank;
 
     log_checkpoint_number(log, "create: script environment v", AVS_INTERFACE_VERSION);
     AVS_ScriptEnvironment* environment = avs->avs_create_script_environment(AVS_INTERFACE_VERSION);
@@ -40,6 +59,9 @@ int import_script(const char* script_path, int validation_blank, FILE* log, impo
         return unwind(STATUS_CANNOT_START, environment);
     }
 
+    if (settings->memory_max_mb > 0) avs->avs_set_memory_max(environment, settings->memory_max_mb);
+    if (!set_script_args(environment, settings)) return unwind(STATUS_CANNOT_START, environment);
+
     if (validation_blank >= 0) {
         AVS_Value blank = make_value('b');
         blank.d.boolean = validation_blank != 0;
@@ -51,7 +73,7 @@ int import_script(const char* script_path, int validation_blank, FILE* log, impo
 
     log_checkpoint(log, "import: script");
     AVS_Value argument = make_value('s');
-    argument.d.string = script_path;
+    argument.d.string = settings->script_path;
     AVS_Value result = avs->avs_invoke(environment, "Import", argument, nullptr);
 
     if (result.type == 'e') {

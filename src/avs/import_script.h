@@ -12,14 +12,23 @@ struct imported_script {
     const AVS_VideoInfo* video_info;
 };
 
-// Creates the environment, checks for the frame property functions, sets
-// zvk_validation_blank to validation_blank (0 or 1; -1: left unset) and
-// imports the script.
+// What the environment gets before the import.
+struct import_settings {
+    const char* script_path;
+    int validation_blank;            // zvk_validation_blank: 0 or 1; -1: left unset
+    int memory_max_mb;               // the frame cache's cap; 0: the library's default
+    const char* const* script_args;  // "name=value" items, already checked
+    int script_arg_count;
+};
+
+// Creates the environment, checks for the frame property functions, caps
+// the frame cache, sets the script's string variables and
+// zvk_validation_blank, and imports the script.
 // Returns 0 with script filled: from then on the clip, the environment and
 // the library live until the process ends. On failure it reports, releases
 // the import result, the environment and the library, and returns the
 // status (1, 2 or 3); the caller closes the log.
-int import_script(const char* script_path, int validation_blank, FILE* log, imported_script* script);
+int import_script(const import_settings* settings, FILE* log, imported_script* script);
 
 // The tail of every message about a failed fetch from the clip, printed by
 // "%s%s": ": " and the clip's error text, or two empty texts.

@@ -142,7 +142,11 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
     std::string extended = std::string(usage_text) +
                            "       zvk_avs_runner --rf64 script.avs\n"
                            "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
-                           "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n";
+                           "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n"
+                           "       zvk_avs_runner --info script.avs\n"
+                           "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n"
+                           "       zvk_avs_runner --memory-max megabytes (before any form above)\n"
+                           "       zvk_avs_runner --library path (before any form above)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

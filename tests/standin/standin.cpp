@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,32 @@ bool forced_failure(const char* what) {
     if (list == nullptr) return false;
     std::string all = std::string(",") + list + ",";
     return all.find(std::string(",") + what + ",") != std::string::npos;
+}
+
+// ---- script variables ------------------------------------------------------
+
+// Strings given to avs_save_string live as long as the library, as in the
+// real one; a variable keeps the name's pointer it was given, as the real
+// one does, so a name that was not saved reads back whatever is there later.
+std::deque<std::string> saved_strings;
+struct variable {
+    const char* name;
+    std::string value;
+};
+std::vector<variable> string_variables;
+
+bool is_saved(const char* text) {
+    for (const std::string& s : saved_strings)
+        if (s.c_str() == text) return true;
+    return false;
+}
+
+// The value of a string variable set before the import.
+bool variable_value(const std::string& name, std::string* value) {
+    bool found = false;
+    for (const variable& v : string_variables)
+        if (name == v.name) *value = v.value, found = true;
+    return found;
 }
 
 // ---- pixel formats -----------------------------------------------------------
@@ -157,6 +184,9 @@ struct description {
     // audio fetches leave the buffer as it is, so that the stand-in's own
     // memory traffic stays out of what is measured.
     bool hot_memory = false;
+    // Answered by avs_is_channel_mask_known and avs_get_channel_mask.
+    bool has_channel_mask = false;
+    unsigned channel_mask = 0;
 };
 
 int plane_index(const std::string& name) { return name == "Y" ? 0 : name == "U" ? 1 : name == "V" ? 2 : -1; }
@@ -248,6 +278,8 @@ std::string parse_line(description& d, const std::string& raw) {
     if (eq == std::string::npos) return "no '=' in: " + raw;
     std::string left = trim(line.substr(0, eq));
     std::string value = trim(line.substr(eq + 1));
+    if (value.compare(0, 1, "$") == 0 && !variable_value(value.substr(1), &value))
+        return "no string variable " + value.substr(1) + " in: " + raw;
 
     if (left.compare(0, 5, "prop ") == 0) {
         prop_rule rule{};
@@ -353,6 +385,8 @@ std::string parse_line(description& d, const std::string& raw) {
         d.private_frames = to_int(value) != 0;
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
+    } else if (key == "channel_mask") {
+        d.has_channel_mask = true, d.channel_mask = (unsigned)to_int(value);
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -547,9 +581,22 @@ STANDIN_EXPORT void STANDIN_CC avs_delete_script_environment(void* env) {
 
 STANDIN_EXPORT int STANDIN_CC avs_set_var(void* env, const char* name, standin_value value) {
     bool fail = forced_failure("set_var");
-    trace("set_var %s %s%s%s", name, value_text(value).c_str(), fail ? " failed" : "",
-          env == &live_environments ? "" : " bad-handle");
+    trace("set_var %s %s%s%s%s", name, value_text(value).c_str(), fail ? " failed" : "",
+          is_saved(name) ? " saved" : "", env == &live_environments ? "" : " bad-handle");
+    if (!fail && value.type == 's' && value.d.string != nullptr)
+        string_variables.push_back({name, value.d.string});
     return fail ? 0 : 1;
+}
+
+STANDIN_EXPORT char* STANDIN_CC avs_save_string(void* env, const char* text, int length) {
+    saved_strings.emplace_back(text, length >= 0 ? (size_t)length : strlen(text));
+    trace("save_string %s%s", saved_strings.back().c_str(), env == &live_environments ? "" : " bad-handle");
+    return &saved_strings.back()[0];
+}
+
+STANDIN_EXPORT int STANDIN_CC avs_set_memory_max(void* env, int megabytes) {
+    trace("set_memory_max %d%s", megabytes, env == &live_environments ? "" : " bad-handle");
+    return megabytes;
 }
 
 STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, standin_value args,
@@ -816,6 +863,15 @@ STANDIN_EXPORT int STANDIN_CC avs_bits_per_component(const standin_video_info* v
     if (the_clip != nullptr && vi == &the_clip->d.vi && the_clip->d.bits != INT_MIN) return the_clip->d.bits;
     return find_pixel_format(vi->pixel_type)->bits;
 }
+
+// Optional in the real library too (AviSynth+ 3.7.3 and later).
+STANDIN_EXPORT bool STANDIN_CC avs_is_channel_mask_known(const standin_video_info* vi) {
+    return the_clip != nullptr && vi == &the_clip->d.vi && the_clip->d.has_channel_mask;
+}
+
+STANDIN_EXPORT unsigned STANDIN_CC avs_get_channel_mask(const standin_video_info* vi) {
+    return avs_is_channel_mask_known(vi) ? the_clip->d.channel_mask : 0;
+}
 #endif
 
 // The required names the runner binds but never calls. Each records the
@@ -842,10 +898,8 @@ STANDIN_UNUSED(avs_make_writable)
 STANDIN_UNUSED(avs_new_c_filter)
 STANDIN_UNUSED(avs_new_video_frame_a)
 STANDIN_UNUSED(avs_release_clip)
-STANDIN_UNUSED(avs_save_string)
 STANDIN_UNUSED(avs_set_cache_hints)
 STANDIN_UNUSED(avs_set_global_var)
-STANDIN_UNUSED(avs_set_memory_max)
 STANDIN_UNUSED(avs_set_to_clip)
 STANDIN_UNUSED(avs_set_working_dir)
 STANDIN_UNUSED(avs_sprintf)

@@ -16,6 +16,8 @@ void usage(bool extended) {
     if (!extended) return;
     fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
+    fprintf(stderr, "       zvk_avs_runner --wav-extensible script.avs\n");
+    fprintf(stderr, "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n");
 }
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
@@ -69,6 +71,7 @@ static const option_form option_forms[] = {
     {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5},
     {"--wav", RUN_WAV, 3, 3},
     {"--rf64", RUN_RF64, 3, 3},
+    {"--wav-extensible", RUN_WAV_EXTENSIBLE, 3, 3},
 };
 
 // A frame number as a user writes it: decimal digits only, at most
@@ -144,6 +147,12 @@ static int take_frame_range(char** values, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--timecodes FILE": the Y4M forms' timestamp file.
+static int take_timecodes(char** values, run_options* options) {
+    options->timecodes_path = values[0];
+    return STATUS_DONE;
+}
+
 // Options that come before a form, each once, in any order. A new one is a
 // row here and a field of run_options.
 struct leading_option {
@@ -154,6 +163,7 @@ struct leading_option {
 
 static const leading_option leading_options[] = {
     {"--frames", 2, take_frame_range},
+    {"--timecodes", 1, take_timecodes},
 };
 
 static const leading_option* find_leading_option(const char* name) {
@@ -180,11 +190,13 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         if (status != STATUS_DONE) return status;
         at += 1 + option->value_count;
     }
-    bool extended = at > 1 || (argc >= 2 && strcmp(argv[1], "--rf64") == 0);
+    bool extended =
+        at > 1 || (argc >= 2 && (strcmp(argv[1], "--rf64") == 0 || strcmp(argv[1], "--wav-extensible") == 0));
     // The form sees the last leading argument as if it were its program name.
     int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
     if (status != STATUS_DONE) return status;
-    if (options->has_frame_range && !takes_frame_range(options->mode)) {
+    if ((options->has_frame_range && !takes_frame_range(options->mode)) ||
+        (options->timecodes_path != nullptr && options->mode != RUN_Y4M && options->mode != RUN_Y4M_SKIP_DROP)) {
         usage(true);
         return STATUS_CANNOT_START;
     }

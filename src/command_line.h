@@ -1,4 +1,4 @@
-// The command line: seven forms, each with a fixed set of argument counts,
+// The command line: eight forms, each with a fixed set of argument counts,
 // optionally after leading options ("--frames FIRST LAST"), each of which
 // sets part of run_options.
 #ifndef ZVK_COMMAND_LINE_H
@@ -18,6 +18,7 @@ struct run_options {
     bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
     int first_frame;
     int last_frame;
+    const char* timecodes_path;  // Y4M forms: the timestamp file to write, or null
 };
 
 // Fills options and returns 0, or reports the error on standard error and

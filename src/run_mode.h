@@ -12,7 +12,8 @@ enum run_mode {
     RUN_WAV,
     RUN_CHECK_SOURCE,
     RUN_RF64,
+    RUN_WAV_EXTENSIBLE,
 };
-enum { RUN_MODES = RUN_RF64 + 1 };
+enum { RUN_MODES = RUN_WAV_EXTENSIBLE + 1 };
 
 #endif

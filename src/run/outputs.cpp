@@ -11,6 +11,7 @@ static const struct {
     {RUN_Y4M_SKIP_DROP, &y4m_skip_drop_output},
     {RUN_WAV, &wav_output},
     {RUN_RF64, &rf64_output},
+    {RUN_WAV_EXTENSIBLE, &wav_extensible_output},
 };
 
 const output_steps* output_for(run_mode mode) {

@@ -141,7 +141,9 @@ TEST_F(FrameRange, RangesThatCannotBeRendered) {
 TEST_F(FrameRange, UsageOfTheLaterForms) {
     std::string extended = std::string(usage_text) +
                            "       zvk_avs_runner --rf64 script.avs\n"
-                           "       zvk_avs_runner --frames first last (any form above but --check-source)\n";
+                           "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
+                           "       zvk_avs_runner --wav-extensible script.avs\n"
+                           "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

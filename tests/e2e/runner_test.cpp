@@ -49,11 +49,14 @@ static void from_text_mode(std::string* text, const char* stream) {
 }
 
 static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The form after a frame range decides.
-    size_t form = !args.empty() && args[0] == "--frames" ? 3 : 0;
+    // The form after the leading options (a frame range, a timestamp file) decides.
+    size_t form = 0;
+    while (form < args.size() && (args[form] == "--frames" || args[form] == "--timecodes"))
+        form += args[form] == "--frames" ? 3 : 2;
     if (args.size() <= form) return true;
     const std::string& option = args[form];
-    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64";
+    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64" &&
+           option != "--wav-extensible";
 }
 
 // Now and then Wine loses a process's line to its server ("wine client

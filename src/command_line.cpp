@@ -196,7 +196,8 @@ int parse_command_line(int argc, char** argv, run_options* options) {
     int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
     if (status != STATUS_DONE) return status;
     if ((options->has_frame_range && !takes_frame_range(options->mode)) ||
-        (options->timecodes_path != nullptr && options->mode != RUN_Y4M && options->mode != RUN_Y4M_SKIP_DROP)) {
+        (options->timecodes_path != nullptr && options->mode != RUN_Y4M &&
+         options->mode != RUN_Y4M_SKIP_DROP)) {
         usage(true);
         return STATUS_CANNOT_START;
     }

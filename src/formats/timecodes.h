@@ -15,8 +15,8 @@
 struct frame_timeline {
     uint32_t clip_num;  // the clip's rate, for frames without durations of their own
     uint32_t clip_den;
-    double base_ms;     // where the current run of equal durations started
-    int64_t run_num;    // the run's duration in seconds, num / den
+    double base_ms;   // where the current run of equal durations started
+    int64_t run_num;  // the run's duration in seconds, num / den
     int64_t run_den;
     int64_t run_count;  // frames of the run so far
 };

@@ -237,6 +237,6 @@ const output_steps rf64_output = {
 };
 
 const output_steps wav_extensible_output = {
-    "--wav-extensible", nullptr,  true,      -1,      sizeof(wav_state), wav_extensible_prepare,
-    nullptr,            wav_fetch, nullptr, wav_finish,
+    "--wav-extensible",     nullptr, true,      -1,      sizeof(wav_state),
+    wav_extensible_prepare, nullptr, wav_fetch, nullptr, wav_finish,
 };

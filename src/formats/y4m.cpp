@@ -143,7 +143,8 @@ static void release_frame(run_job* job, unit* u) {
     y4m_state* y4m = (y4m_state*)job->state;
     if (y4m->timecodes.file != nullptr) {
         double start = next_frame_start(&y4m->timecodes, job->script->environment, u->frame);
-        if (u->chunk.count > 0 && y4m->status == STATUS_DONE) y4m->status = write_timecode(&y4m->timecodes, start);
+        if (u->chunk.count > 0 && y4m->status == STATUS_DONE)
+            y4m->status = write_timecode(&y4m->timecodes, start);
     }
     avs_library->avs_release_video_frame(u->frame);
 }
@@ -155,11 +156,11 @@ static int y4m_finish(run_job* job, int status) {
 }
 
 const output_steps y4m_output = {
-    "--y4m",    "zvk_render", true,          -1,        sizeof(y4m_state), y4m_prepare,
+    "--y4m",    "zvk_render", true,          -1,         sizeof(y4m_state), y4m_prepare,
     y4m_header, y4m_fetch,    release_frame, y4m_finish,
 };
 
 const output_steps y4m_skip_drop_output = {
-    "--y4m-skip-drop", "zvk_render",        true,          -1,        sizeof(y4m_state), y4m_prepare,
+    "--y4m-skip-drop", "zvk_render",        true,          -1,         sizeof(y4m_state), y4m_prepare,
     y4m_header,        y4m_skip_drop_fetch, release_frame, y4m_finish,
 };

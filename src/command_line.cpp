@@ -16,6 +16,7 @@ void usage(bool extended) {
     if (!extended) return;
     fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
+    fprintf(stderr, "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n");
     fprintf(stderr, "       zvk_avs_runner --wav-extensible script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n");
 }
@@ -147,6 +148,12 @@ static int take_frame_range(char** values, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--progress-bar": progress a person reads, instead of the machine lines.
+static int take_progress_bar(char**, run_options* options) {
+    options->progress_bar = true;
+    return STATUS_DONE;
+}
+
 // "--timecodes FILE": the Y4M forms' timestamp file.
 static int take_timecodes(char** values, run_options* options) {
     options->timecodes_path = values[0];
@@ -163,6 +170,7 @@ struct leading_option {
 
 static const leading_option leading_options[] = {
     {"--frames", 2, take_frame_range},
+    {"--progress-bar", 0, take_progress_bar},
     {"--timecodes", 1, take_timecodes},
 };
 

@@ -18,6 +18,7 @@ struct run_options {
     bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
     int first_frame;
     int last_frame;
+    bool progress_bar;           // progress for people instead of the machine lines
     const char* timecodes_path;  // Y4M forms: the timestamp file to write, or null
 };
 

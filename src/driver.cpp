@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "process_setup.h"
 #include "run/outputs.h"
+#include "run/progress.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
 
@@ -62,6 +63,7 @@ int drive_run(const run_options* options) {
         set_stream_file(stream);
     }
     watch_for_interruption();
+    if (options->progress_bar) show_progress_to_people();
 
     // Only the validation forms take a CSV, and its log beside it.
     FILE* log =

@@ -142,6 +142,7 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
     std::string extended = std::string(usage_text) +
                            "       zvk_avs_runner --rf64 script.avs\n"
                            "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
+                           "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n"
                            "       zvk_avs_runner --wav-extensible script.avs\n"
                            "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{

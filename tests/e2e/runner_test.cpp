@@ -49,14 +49,15 @@ static void from_text_mode(std::string* text, const char* stream) {
 }
 
 static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The form after the leading options (a frame range, a timestamp file) decides.
-    size_t form = 0;
-    while (form < args.size() && (args[form] == "--frames" || args[form] == "--timecodes"))
-        form += args[form] == "--frames" ? 3 : 2;
-    if (args.size() <= form) return true;
-    const std::string& option = args[form];
-    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64" &&
-           option != "--wav-extensible";
+    // The form after any leading options decides; their values are never
+    // the name of a form.
+    for (const std::string& option : args) {
+        if (option == "--y4m" || option == "--y4m-skip-drop" || option == "--wav" || option == "--rf64" ||
+            option == "--wav-extensible")
+            return false;
+        if (option == "--validate" || option == "--validate-real" || option == "--check-source") return true;
+    }
+    return true;
 }
 
 // Now and then Wine loses a process's line to its server ("wine client

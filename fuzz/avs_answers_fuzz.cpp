@@ -72,8 +72,9 @@ AVS_VideoFrame* AVSC_CC fake_get_frame(AVS_Clip*, int n) {
     // One frame being written while the next is fetched.
     require(frames_held <= 1, "at most two frames held");
     require(n >= 0 && n < vi.num_frames, "frame number within the clip");
-    require(!options.has_frame_range || (n >= options.first_frame && n <= options.last_frame),
-            "frame number within the range");
+    // A timestamp file times the frames before a range too.
+    int first = options.timecodes_path != nullptr ? 0 : options.first_frame;
+    require(!options.has_frame_range || (n >= first && n <= options.last_frame), "frame number within the range");
     if (frame_budget-- <= 0 || !in->ConsumeBool()) return nullptr;
     fake_frame* f = (fake_frame*)calloc(1, sizeof(fake_frame));
     f->n = n;
@@ -169,6 +170,8 @@ int AVSC_CC fake_get_audio(AVS_Clip*, void* buffer, int64_t start, int64_t count
 
 int AVSC_CC fake_int_answer(const AVS_VideoInfo*) { return hostile_int(-1, 33); }
 int AVSC_CC fake_bool_answer(const AVS_VideoInfo*) { return in->ConsumeBool(); }
+bool AVSC_CC fake_mask_known(const AVS_VideoInfo*) { return in->ConsumeBool(); }
+unsigned AVSC_CC fake_channel_mask(const AVS_VideoInfo*) { return in->ConsumeIntegral<unsigned>(); }
 
 // The import.
 int environment_token;
@@ -229,6 +232,10 @@ AVS_Library* make_record() {
     if (in->ConsumeIntegralInRange<int>(0, 7) != 0) r->avs_is_420 = fake_bool_answer;
     if (in->ConsumeIntegralInRange<int>(0, 7) != 0) r->avs_is_422 = fake_bool_answer;
     if (in->ConsumeIntegralInRange<int>(0, 7) != 0) r->avs_is_444 = fake_bool_answer;
+    if (in->ConsumeBool()) {
+        r->avs_is_channel_mask_known = fake_mask_known;
+        r->avs_get_channel_mask = fake_channel_mask;
+    }
     if (in->ConsumeIntegralInRange<int>(0, 31) != 0) {
         r->avs_get_frame_props_ro = fake_props;
         r->avs_prop_get_int = fake_prop_int;
@@ -276,6 +283,9 @@ void run_once() {
         options.first_frame = in->ConsumeIntegralInRange<int>(0, 250);
         options.last_frame = options.first_frame + in->ConsumeIntegralInRange<int>(0, 250);
     }
+    // The timestamp file of the Y4M forms, timed by hostile rates and durations.
+    if ((options.mode == RUN_Y4M || options.mode == RUN_Y4M_SKIP_DROP) && in->ConsumeBool())
+        options.timecodes_path = "/dev/null";
     imported_script script;
     const output_steps* output = output_for(options.mode);
     import_settings settings = {options.script_path, output->validation_blank, 0, nullptr, 0};

@@ -23,6 +23,8 @@ void usage(bool extended) {
     fprintf(stderr, "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n");
     fprintf(stderr, "       zvk_avs_runner --memory-max megabytes (before any form above)\n");
     fprintf(stderr, "       zvk_avs_runner --library path (before any form above)\n");
+    fprintf(stderr, "       zvk_avs_runner --wav-extensible script.avs\n");
+    fprintf(stderr, "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n");
 }
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
@@ -77,6 +79,7 @@ static const option_form option_forms[] = {
     {"--wav", RUN_WAV, 3, 3},
     {"--rf64", RUN_RF64, 3, 3},
     {"--info", RUN_INFO, 3, 3},
+    {"--wav-extensible", RUN_WAV_EXTENSIBLE, 3, 3},
 };
 
 // A frame number as a user writes it: decimal digits only, at most
@@ -221,6 +224,12 @@ static int take_library_path(char** values, run_options* options) {
 
 // Options that come before a form, each once unless repeatable, in any
 // order. A new one is a row here and a field of run_options.
+// "--timecodes FILE": the Y4M forms' timestamp file.
+static int take_timecodes(char** values, run_options* options) {
+    options->timecodes_path = values[0];
+    return STATUS_DONE;
+}
+
 struct leading_option {
     const char* name;
     int value_count;                                   // the arguments after the name
@@ -231,7 +240,7 @@ struct leading_option {
 static const leading_option leading_options[] = {
     {"--frames", 2, take_frame_range, false},        {"--arg", 1, take_script_arg, true},
     {"--memory-max", 1, take_memory_max, false},     {"--library", 1, take_library_path, false},
-    {"--progress-bar", 0, take_progress_bar, false},
+    {"--progress-bar", 0, take_progress_bar, false}, {"--timecodes", 1, take_timecodes, false},
 };
 
 static const leading_option* find_leading_option(const char* name) {
@@ -262,11 +271,14 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         at += 1 + option->value_count;
     }
     bool extended =
-        at > 1 || (argc >= 2 && (strcmp(argv[1], "--rf64") == 0 || strcmp(argv[1], "--info") == 0));
+        at > 1 || (argc >= 2 && (strcmp(argv[1], "--rf64") == 0 || strcmp(argv[1], "--info") == 0 ||
+                                 strcmp(argv[1], "--wav-extensible") == 0));
     // The form sees the last leading argument as if it were its program name.
     int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
     if (status != STATUS_DONE) return status;
-    if (options->has_frame_range && !takes_frame_range(options->mode)) {
+    if ((options->has_frame_range && !takes_frame_range(options->mode)) ||
+        (options->timecodes_path != nullptr && options->mode != RUN_Y4M &&
+         options->mode != RUN_Y4M_SKIP_DROP)) {
         usage(true);
         return STATUS_CANNOT_START;
     }

@@ -1,4 +1,4 @@
-// The command line: seven forms, each with a fixed set of argument counts,
+// The command line: eight forms, each with a fixed set of argument counts,
 // optionally after leading options ("--frames FIRST LAST"), each of which
 // sets part of run_options.
 #ifndef ZVK_COMMAND_LINE_H
@@ -21,8 +21,9 @@ struct run_options {
     bool progress_bar;         // progress for people instead of the machine lines
     const char** script_args;  // --arg: "name=value" items as given, checked
     int script_arg_count;
-    int memory_max_mb;         // --memory-max; 0: the library's default
-    const char* library_path;  // --library; null: the platform's search
+    int memory_max_mb;           // --memory-max; 0: the library's default
+    const char* library_path;    // --library; null: the platform's search
+    const char* timecodes_path;  // Y4M forms: the timestamp file to write, or null
 };
 
 // Fills options and returns 0, or reports the error on standard error and

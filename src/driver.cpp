@@ -6,6 +6,7 @@
 #include "avs/import_script.h"
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "platform.h"
 #include "process_setup.h"
 #include "run/outputs.h"
@@ -44,6 +45,7 @@ int render_clip(const run_options* options, const output_steps* output, const im
     if (status != STATUS_DONE) return status;
     job->csv_path = options->csv_path;
     job->expected_source_id = options->expected_source_id;
+    job->timecodes_path = options->timecodes_path;
     const AVS_VideoInfo* vi = job->script->video_info;
     job->fps_num = options->fps_num != 0 ? options->fps_num : vi->fps_numerator;
     job->fps_den = options->fps_den != 0 ? options->fps_den : vi->fps_denominator;
@@ -52,9 +54,13 @@ int render_clip(const run_options* options, const output_steps* output, const im
 
 int drive_run(const run_options* options) {
     const output_steps* output = output_for(options->mode);
-    if (output->streams && !set_binary_stdout()) {
-        fprintf(stderr, "failed to set binary stdout mode\n");
-        return STATUS_CANNOT_START;
+    if (output->streams) {
+        FILE* stream = take_stdout_for_stream();
+        if (stream == nullptr) {
+            fprintf(stderr, "failed to set binary stdout mode\n");
+            return STATUS_CANNOT_START;
+        }
+        set_stream_file(stream);
     }
     watch_for_interruption();
     if (options->progress_bar) show_progress_to_people();

@@ -23,7 +23,9 @@
       "audio")                                                                                             \
     X(STATUS_AUDIO_FAILED, 9, "WAV: audio cannot be fetched")                                              \
     X(STATUS_NO_AUDIO_BUFFER, 10, "WAV: the audio buffer cannot be allocated")                             \
-    X(STATUS_OUTPUT_FAILED, 11, "validation: the CSV file cannot be opened or written in full")            \
+    X(STATUS_OUTPUT_FAILED, 11,                                                                            \
+      "validation: the CSV file cannot be opened or written in full; Y4M: the `--timecodes` file "         \
+      "cannot be opened or written in full")                                                               \
     X(STATUS_PROPERTY_FAILED, 12, "a frame property cannot be read (a CSV row, or frame 0's source id)")   \
     X(STATUS_NO_FRAMES, 13, "source check: the clip has no video frames")                                  \
     X(STATUS_NO_SOURCE_ID, 14, "source check: frame 0 has no `zvk_source_id`")                             \

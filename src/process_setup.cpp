@@ -20,16 +20,38 @@
 // thread that renders.
 static std::atomic<int> interruption(0);
 
-bool set_binary_stdout(void) {
 #if defined(_WIN32)
-    if (_setmode(_fileno(stdout), _O_BINARY) == -1) return false;
+
+FILE* take_stdout_for_stream(void) {
+    int kept = _dup(_fileno(stdout));
+    FILE* stream = kept >= 0 ? _fdopen(kept, "wb") : nullptr;
+    if (stream == nullptr) {
+        if (kept >= 0) _close(kept);
+        stream = stdout;
+    }
+    if (_setmode(_fileno(stream), _O_BINARY) == -1) return nullptr;
     // The C runtime's 4 KiB buffer would cut a frame into many small writes.
-    setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
-    return true;
-#else
-    return true;  // no text mode to leave
-#endif
+    setvbuf(stream, nullptr, _IOFBF, 1 << 16);
+    if (stream != stdout && _dup2(_fileno(stderr), _fileno(stdout)) == 0)
+        SetStdHandle(STD_OUTPUT_HANDLE, GetStdHandle(STD_ERROR_HANDLE));
+    return stream;
 }
+
+#else
+
+FILE* take_stdout_for_stream(void) {
+    // Above the standard three, and not inherited by what the library starts.
+    int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+    FILE* stream = kept >= 0 ? fdopen(kept, "wb") : nullptr;
+    if (stream == nullptr) {
+        if (kept >= 0) close(kept);
+        return stdout;
+    }
+    dup2(STDERR_FILENO, STDOUT_FILENO);
+    return stream;
+}
+
+#endif
 
 int run_interruption(void) { return interruption.load(); }
 

@@ -2,6 +2,7 @@
 
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "process_setup.h"
 
 #if defined(_WIN32)
@@ -15,6 +16,7 @@ FILE* end_run_log = nullptr;
 void end_run(int status) {
     int interruption = status == STATUS_INTERRUPTED ? run_interruption() : 0;
     if (interruption != 0) fprintf(stderr, "interrupted by %s\n", interruption_name(interruption));
+    fflush(stream_file());
     fflush(stdout);
     fflush(stderr);
     if (end_run_log != nullptr) {

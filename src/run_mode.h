@@ -13,7 +13,8 @@ enum run_mode {
     RUN_CHECK_SOURCE,
     RUN_RF64,
     RUN_INFO,
+    RUN_WAV_EXTENSIBLE,
 };
-enum { RUN_MODES = RUN_INFO + 1 };
+enum { RUN_MODES = RUN_WAV_EXTENSIBLE + 1 };
 
 #endif

@@ -5,18 +5,21 @@
 
 #include "avs/avs_library.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "run/outputs.h"
 
 static void write_le16(unsigned value) {
     unsigned char bytes[2] = {(unsigned char)value, (unsigned char)(value >> 8)};
-    fwrite(bytes, 1, 2, stdout);
+    fwrite(bytes, 1, 2, stream_file());
 }
 
 static void write_le32(uint32_t value) {
     unsigned char bytes[4] = {(unsigned char)value, (unsigned char)(value >> 8), (unsigned char)(value >> 16),
                               (unsigned char)(value >> 24)};
-    fwrite(bytes, 1, 4, stdout);
+    fwrite(bytes, 1, 4, stream_file());
 }
+
+static void write_tag(const char* tag) { fwrite(tag, 1, 4, stream_file()); }
 
 static void write_le64(uint64_t value) {
     write_le32((uint32_t)value);
@@ -34,11 +37,47 @@ static int wav_bytes_per_sample(int sample_type) {
     }
 }
 
-// The largest data size whose RIFF chunk size (data + 36) fits 32 bits.
-static const int64_t wav_max_data_size = 4294967259LL;
-// An RF64 stream's 64-bit sizes count the 72 bytes of header after the
-// first 8 too.
-static const int64_t rf64_max_data_size = INT64_MAX - 72;
+// The header bytes a RIFF chunk size counts besides the data: "WAVE", the
+// format chunk (16 or 40 bytes) and the two chunk headers.
+static int64_t riff_overhead(int64_t fmt_size) { return 4 + 8 + fmt_size + 8; }
+// An RF64 stream's 64-bit sizes count the 36 bytes of the ds64 chunk too.
+static int64_t rf64_overhead(int64_t fmt_size) { return riff_overhead(fmt_size) + 36; }
+
+// The speakers of the channels: the library's where it knows them, else
+// the usual layout of the count (FC; FL FR; FL FR FC; FL FR BL BR;
+// FL FR FC BL BR; FL FR FC LFE BL BR; FL FR FC LFE BC SL SR;
+// FL FR FC LFE BL BR SL SR), none past eight.
+static uint32_t channel_mask(const AVS_VideoInfo* vi) {
+    const AVS_Library* avs = avs_library;
+    if (avs->avs_is_channel_mask_known != nullptr && avs->avs_get_channel_mask != nullptr &&
+        avs->avs_is_channel_mask_known(vi))
+        return avs->avs_get_channel_mask(vi);
+    static const uint32_t usual[] = {0, 0x4, 0x3, 0x7, 0x33, 0x37, 0x3F, 0x70F, 0x63F};
+    return vi->nchannels < 9 ? usual[vi->nchannels] : 0;
+}
+
+// The format chunk: 16 bytes of PCM (1) or IEEE float (3), or the 40 of
+// WAVE_FORMAT_EXTENSIBLE, whose sub-format GUID carries that code.
+static void write_format_chunk(const AVS_VideoInfo* vi, int64_t fmt_size, int64_t block_align,
+                               int bytes_per_sample) {
+    unsigned code = vi->sample_type == AVS_SAMPLE_FLOAT ? 3 : 1;
+    write_tag("fmt ");
+    write_le32((uint32_t)fmt_size);
+    write_le16(fmt_size == 40 ? 0xFFFE : code);
+    write_le16((unsigned)vi->nchannels);
+    write_le32((uint32_t)vi->audio_samples_per_second);
+    write_le32((uint32_t)(block_align * vi->audio_samples_per_second));
+    write_le16((unsigned)block_align);
+    write_le16((unsigned)bytes_per_sample * 8);
+    if (fmt_size != 40) return;
+    write_le16(22);                              // the extension's size
+    write_le16((unsigned)bytes_per_sample * 8);  // valid bits: all of them
+    write_le32(channel_mask(vi));
+    write_le32(code);
+    static const unsigned char guid_rest[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00,
+                                                0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    fwrite(guid_rest, 1, sizeof guid_rest, stream_file());
+}
 
 // floor(frame * rate * fps_den / fps_num) without overflow: the product
 // needs up to 94 bits. INT64_MAX where the quotient does not fit.
@@ -73,16 +112,19 @@ bool audio_of_frames(const AVS_VideoInfo* vi, int first, int last, audio_span* s
 // cannot be had, the steps take turns in one.
 struct wav_state {
     audio_span audio;  // the sample frames to write
-    bool rf64;         // past the RIFF size limit, an RF64 stream instead of status 8
     int64_t block_align;
     unsigned char* buffers[2];
     int buffer_count;
 };
 
-static int prepare_stream(run_job* job, bool rf64) {
+// The header of the stream: the canonical 44 bytes (status 8 past the
+// RIFF size limit), the same turning into RF64 past it, or
+// WAVE_FORMAT_EXTENSIBLE turning into RF64 past it.
+enum wav_header { WAV_RIFF, WAV_RF64, WAV_EXTENSIBLE };
+
+static int prepare_stream(run_job* job, wav_header header) {
     const AVS_VideoInfo* vi = job->script->video_info;
     wav_state* wav = (wav_state*)job->state;
-    wav->rf64 = rf64;
     wav->audio = {0, vi->num_audio_samples};
     if (job->frame_range &&
         !audio_of_frames(vi, job->first_frame, job->first_frame + job->frame_count - 1, &wav->audio)) {
@@ -109,43 +151,38 @@ static int prepare_stream(run_job* job, bool rf64) {
                 vi->audio_samples_per_second);
         return STATUS_WAV_TOO_LARGE;
     }
-    int64_t byte_rate = block_align * vi->audio_samples_per_second;
     int64_t total = wav->audio.count;
+    int64_t fmt_size = header == WAV_EXTENSIBLE ? 40 : 16;
+    bool rf64 = header != WAV_RIFF;
+    int64_t riff_max_data_size = 0xFFFFFFFFLL - riff_overhead(fmt_size);
     // Compared before multiplying: a count near 2^63 must not wrap the
     // product into an accepted size.
-    if (total > (rf64 ? rf64_max_data_size : wav_max_data_size) / block_align) {
+    if (total > (rf64 ? INT64_MAX - rf64_overhead(fmt_size) : riff_max_data_size) / block_align) {
         fprintf(stderr, rf64 ? "WAV output would exceed RF64 size limit\n"
                              : "WAV output would exceed RIFF size limit\n");
         return STATUS_WAV_TOO_LARGE;
     }
     int64_t data_size = block_align * total;
-    bool fits_riff = data_size <= wav_max_data_size;
+    bool fits_riff = data_size <= riff_max_data_size;
 
     if (fits_riff) {
-        fwrite("RIFF", 1, 4, stdout);
-        write_le32((uint32_t)(data_size + 36));
-        fwrite("WAVE", 1, 4, stdout);
+        write_tag("RIFF");
+        write_le32((uint32_t)(data_size + riff_overhead(fmt_size)));
+        write_tag("WAVE");
     } else {
         // The 32-bit sizes say "see ds64", which holds the real ones.
-        fwrite("RF64", 1, 4, stdout);
+        write_tag("RF64");
         write_le32(0xFFFFFFFFu);
-        fwrite("WAVE", 1, 4, stdout);
-        fwrite("ds64", 1, 4, stdout);
+        write_tag("WAVE");
+        write_tag("ds64");
         write_le32(28);
-        write_le64((uint64_t)data_size + 72);  // the RIFF size
+        write_le64((uint64_t)(data_size + rf64_overhead(fmt_size)));  // the RIFF size
         write_le64((uint64_t)data_size);
         write_le64((uint64_t)total);  // sample frames
         write_le32(0);                // no table of other sizes
     }
-    fwrite("fmt ", 1, 4, stdout);
-    write_le32(16);
-    write_le16(vi->sample_type == AVS_SAMPLE_FLOAT ? 3 : 1);
-    write_le16((unsigned)vi->nchannels);
-    write_le32((uint32_t)vi->audio_samples_per_second);
-    write_le32((uint32_t)byte_rate);
-    write_le16((unsigned)block_align);
-    write_le16((unsigned)bytes_per_sample * 8);
-    fwrite("data", 1, 4, stdout);
+    write_format_chunk(vi, fmt_size, block_align, bytes_per_sample);
+    write_tag("data");
     write_le32(fits_riff ? (uint32_t)data_size : 0xFFFFFFFFu);
 
     // At most 65535 x 65536 bytes each, which fits a 32-bit size.
@@ -165,8 +202,9 @@ static int prepare_stream(run_job* job, bool rf64) {
     return STATUS_DONE;
 }
 
-static int wav_prepare(run_job* job) { return prepare_stream(job, false); }
-static int rf64_prepare(run_job* job) { return prepare_stream(job, true); }
+static int wav_prepare(run_job* job) { return prepare_stream(job, WAV_RIFF); }
+static int rf64_prepare(run_job* job) { return prepare_stream(job, WAV_RF64); }
+static int wav_extensible_prepare(run_job* job) { return prepare_stream(job, WAV_EXTENSIBLE); }
 
 static int wav_fetch(run_job* job, int64_t n, unit* u) {
     wav_state* wav = (wav_state*)job->state;
@@ -196,4 +234,9 @@ const output_steps wav_output = {
 
 const output_steps rf64_output = {
     "--rf64", nullptr, true, -1, sizeof(wav_state), rf64_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+};
+
+const output_steps wav_extensible_output = {
+    "--wav-extensible",     nullptr, true,      -1,      sizeof(wav_state),
+    wav_extensible_prepare, nullptr, wav_fetch, nullptr, wav_finish,
 };

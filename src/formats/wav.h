@@ -1,7 +1,10 @@
 // The RIFF/WAVE stream of the clip's audio: a 44-byte header, then the
 // samples exactly as the library delivers them. Under --rf64 a stream whose
 // data does not fit a RIFF header gets an RF64 header (EBU Tech 3306)
-// instead. Its outputs, wav_output and rf64_output, are in run/outputs.h.
+// instead. Under --wav-extensible the header is WAVE_FORMAT_EXTENSIBLE's
+// (68 bytes: valid bits, channel mask, sub-format), RF64 where RIFF cannot
+// describe the data. Its outputs, wav_output, rf64_output and
+// wav_extensible_output, are in run/outputs.h.
 #ifndef ZVK_WAV_H
 #define ZVK_WAV_H
 

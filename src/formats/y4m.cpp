@@ -8,6 +8,9 @@
 #include "avs/frame_props.h"
 #include "exit_status.h"
 #include "formats/pixel_format.h"
+#include "formats/timecodes.h"
+#include "pipe/stream_out.h"
+#include "process_setup.h"
 #include "run/outputs.h"
 
 // Writes and flushes the stream header; 0, or 4 when the clip's pixel
@@ -18,9 +21,9 @@ static int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t 
         fprintf(stderr, "unsupported Avisynth pixel format for Y4M output: %d\n", vi->pixel_type);
         return STATUS_NO_Y4M_TAG;
     }
-    printf("YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
-           (unsigned)fps_den, tag);
-    fflush(stdout);
+    fprintf(stream_file(), "YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
+            (unsigned)fps_den, tag);
+    fflush(stream_file());
     return STATUS_DONE;
 }
 
@@ -51,17 +54,48 @@ static bool readable(const plane_rows* rows) {
 
 static const char frame_marker[] = "FRAME\n";
 
+// With --timecodes: the file, and the status of a line that could not be
+// written (the next fetch stops the run with it).
+struct y4m_state {
+    timecodes_file timecodes;
+    int status;
+};
+
+static AVS_VideoFrame* get_frame(run_job* job, int index) {
+    AVS_VideoFrame* frame = avs_library->avs_get_frame(job->script->clip, index);
+    // The clip's error text belongs to the failed fetch: it is read at once.
+    if (frame == nullptr) job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
+    return frame;
+}
+
+// The timestamp file is opened before anything goes out, so that a path it
+// cannot have leaves the stream empty.
+static int y4m_prepare(run_job* job) {
+    y4m_state* y4m = (y4m_state*)job->state;
+    if (job->timecodes_path == nullptr) return STATUS_DONE;
+    return open_timecodes(&y4m->timecodes, job->timecodes_path, job->script->video_info);
+}
+
+// Frames before a range take their time too: each is fetched for its
+// durations alone, before the stream starts.
 static int y4m_header(run_job* job) {
+    y4m_state* y4m = (y4m_state*)job->state;
+    for (int index = 0; y4m->timecodes.file != nullptr && index < job->first_frame; index++) {
+        if (run_interruption() != 0) return STATUS_INTERRUPTED;
+        AVS_VideoFrame* frame = get_frame(job, index);
+        if (frame == nullptr) return STATUS_FRAME_FAILED;
+        next_frame_start(&y4m->timecodes, job->script->environment, frame);
+        avs_library->avs_release_video_frame(frame);
+    }
     return write_y4m_header(job->script->video_info, job->fps_num, job->fps_den);
 }
 
 static int fetch_frame(run_job* job, int64_t n, unit* u) {
-    int index = job->first_frame + (int)n;
-    u->frame = avs_library->avs_get_frame(job->script->clip, index);
-    if (u->frame != nullptr) return STATUS_DONE;
-    // The clip's error text belongs to the failed fetch: it is read at once.
-    job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
-    return STATUS_FRAME_FAILED;
+    // A timestamp line that failed ends the run before the next frame.
+    int status = ((y4m_state*)job->state)->status;
+    if (status != STATUS_DONE) return status;
+    u->frame = get_frame(job, job->first_frame + (int)n);
+    return u->frame != nullptr ? STATUS_DONE : STATUS_FRAME_FAILED;
 }
 
 // The frame stays held while its chunk ("FRAME\n" and its planes, rows
@@ -103,15 +137,30 @@ static int y4m_skip_drop_fetch(run_job* job, int64_t n, unit* u) {
     return describe_frame(job, n, u);
 }
 
-static void release_frame(run_job*, unit* u) { avs_library->avs_release_video_frame(u->frame); }
+// Frames are released in their order, written or left out: each moves the
+// timeline, and a written one, now out, gets its line.
+static void release_frame(run_job* job, unit* u) {
+    y4m_state* y4m = (y4m_state*)job->state;
+    if (y4m->timecodes.file != nullptr) {
+        double start = next_frame_start(&y4m->timecodes, job->script->environment, u->frame);
+        if (u->chunk.count > 0 && y4m->status == STATUS_DONE)
+            y4m->status = write_timecode(&y4m->timecodes, start);
+    }
+    avs_library->avs_release_video_frame(u->frame);
+}
 
-static int y4m_finish(run_job*, int status) { return status; }
+static int y4m_finish(run_job* job, int status) {
+    y4m_state* y4m = (y4m_state*)job->state;
+    close_timecodes(&y4m->timecodes);
+    return status == STATUS_DONE ? y4m->status : status;
+}
 
 const output_steps y4m_output = {
-    "--y4m", "zvk_render", true, -1, 0, nullptr, y4m_header, y4m_fetch, release_frame, y4m_finish,
+    "--y4m",    "zvk_render", true,          -1,         sizeof(y4m_state), y4m_prepare,
+    y4m_header, y4m_fetch,    release_frame, y4m_finish,
 };
 
 const output_steps y4m_skip_drop_output = {
-    "--y4m-skip-drop", "zvk_render",        true,          -1,         0, nullptr,
+    "--y4m-skip-drop", "zvk_render",        true,          -1,         sizeof(y4m_state), y4m_prepare,
     y4m_header,        y4m_skip_drop_fetch, release_frame, y4m_finish,
 };

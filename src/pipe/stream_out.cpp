@@ -2,6 +2,11 @@
 
 #include <stdio.h>
 
+static FILE* stream = nullptr;
+
+FILE* stream_file(void) { return stream != nullptr ? stream : stdout; }
+void set_stream_file(FILE* file) { stream = file; }
+
 void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, size_t row_size, int count) {
     // Empty rows have nothing to point at, not even a pointer.
     if (row_size == 0 || count <= 0) return;
@@ -17,11 +22,12 @@ void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, siz
 void write_stream_chunk(const stream_chunk* chunk) {
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
-        for (int y = 0; y < rows.count; y++) fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stdout);
+        for (int y = 0; y < rows.count; y++)
+            fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stream_file());
     }
     // A frame counts as done once its bytes are written: none wait in the
     // buffer for the next one.
-    fflush(stdout);
+    fflush(stream_file());
 }
 
 #else
@@ -48,18 +54,20 @@ static bool tuner_started = false;
 // error drops them.
 static void write_held(void) {
     // Anything the stream's own buffer holds (the header) goes first.
-    fflush(stdout);
+    FILE* out = stream_file();
+    fflush(out);
+    int descriptor = fileno(out);
     size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
     double start = monotonic_seconds();
     while (left > 0) {
-        ssize_t written = writev(STDOUT_FILENO, next, left);
+        ssize_t written = writev(descriptor, next, left);
         if (written < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                struct pollfd out = {STDOUT_FILENO, POLLOUT, 0};
-                poll(&out, 1, -1);
+                struct pollfd ready = {descriptor, POLLOUT, 0};
+                poll(&ready, 1, -1);
                 continue;
             }
             break;

@@ -8,6 +8,12 @@
 #define ZVK_STREAM_OUT_H
 
 #include <stddef.h>
+#include <stdio.h>
+
+// Where the stream goes: standard output until the driver hands the stream
+// a descriptor of its own (take_stdout_for_stream in process_setup.h).
+FILE* stream_file(void);
+void set_stream_file(FILE* file);
 
 // count rows of row_size bytes, the first at first, each pitch bytes after
 // the one before.

@@ -44,7 +44,8 @@ struct run_job {
     bool frame_range;  // the frames are a range the command line chose
     uint32_t fps_num;  // the Y4M stream's frame rate
     uint32_t fps_den;
-    const char* csv_path;  // validation: null when no CSV is asked for
+    const char* csv_path;        // validation: null when no CSV is asked for
+    const char* timecodes_path;  // Y4M: the timestamp file, or null
     int64_t expected_source_id;
     int64_t units;         // frames, unless prepare says otherwise
     int overlap;           // units that may be unwritten while the next is fetched

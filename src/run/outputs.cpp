@@ -12,6 +12,7 @@ static const struct {
     {RUN_WAV, &wav_output},
     {RUN_RF64, &rf64_output},
     {RUN_INFO, &info_output},
+    {RUN_WAV_EXTENSIBLE, &wav_extensible_output},
 };
 
 const output_steps* output_for(run_mode mode) {

@@ -15,6 +15,7 @@ extern const output_steps y4m_skip_drop_output;
 extern const output_steps wav_output;
 extern const output_steps rf64_output;
 extern const output_steps info_output;
+extern const output_steps wav_extensible_output;
 
 const output_steps* output_for(run_mode mode);
 

@@ -49,11 +49,14 @@ static void from_text_mode(std::string* text, const char* stream) {
 }
 
 static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The first form named decides; leading options (a frame range, script
-    // arguments, ...) come before it.
-    for (const std::string& arg : args) {
-        if (arg == "--y4m" || arg == "--y4m-skip-drop" || arg == "--wav" || arg == "--rf64") return false;
-        if (arg == "--validate" || arg == "--validate-real" || arg == "--check-source" || arg == "--info")
+    // The form after any leading options decides; their values are never
+    // the name of a form.
+    for (const std::string& option : args) {
+        if (option == "--y4m" || option == "--y4m-skip-drop" || option == "--wav" || option == "--rf64" ||
+            option == "--wav-extensible")
+            return false;
+        if (option == "--validate" || option == "--validate-real" || option == "--check-source" ||
+            option == "--info")
             return true;
     }
     return true;

@@ -184,9 +184,12 @@ struct description {
     // audio fetches leave the buffer as it is, so that the stand-in's own
     // memory traffic stays out of what is measured.
     bool hot_memory = false;
-    // Answered by avs_is_channel_mask_known and avs_get_channel_mask.
+    // The clip's channel mask, as the library's mask calls answer it.
     bool has_channel_mask = false;
     unsigned channel_mask = 0;
+    // A line printed to the process's standard output during the import and
+    // every fetch, as a chatty plugin does; empty: quiet.
+    std::string stdout_text;
 };
 
 int plane_index(const std::string& name) { return name == "Y" ? 0 : name == "U" ? 1 : name == "V" ? 2 : -1; }
@@ -386,7 +389,9 @@ std::string parse_line(description& d, const std::string& raw) {
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
     } else if (key == "channel_mask") {
-        d.has_channel_mask = true, d.channel_mask = (unsigned)to_int(value);
+        d.has_channel_mask = true, d.channel_mask = (unsigned)strtoull(value.c_str(), nullptr, 0);
+    } else if (key == "stdout_text") {
+        d.stdout_text = value;
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -560,6 +565,14 @@ standin_value make_value(char type) {
 
 const standin_value array_items[1] = {};
 
+// Through the C library's standard output, as a plugin's printf goes; the
+// flush makes its place among the runner's own writes deterministic.
+void chatter(const description& d, const char* when) {
+    if (d.stdout_text.empty()) return;
+    printf("%s (%s)\n", d.stdout_text.c_str(), when);
+    fflush(stdout);
+}
+
 }  // namespace
 
 // ---- the exported interface ---------------------------------------------------
@@ -618,6 +631,7 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
         v.d.string = error_text.c_str();
         return v;
     }
+    chatter(d, "import");
     standin_value v = make_value(d.result);
     switch (d.result) {
     case 'c':
@@ -677,6 +691,7 @@ STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
         return nullptr;
     }
     c->last_error = nullptr;
+    chatter(c->d, "frame");
     c->held_frames++;
     trace("get_frame %d held=%d", n, c->held_frames);
     frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
@@ -722,6 +737,7 @@ STANDIN_EXPORT int STANDIN_CC avs_get_audio(void* clip_handle, void* buffer, int
         return 1;
     }
     c->last_error = nullptr;
+    chatter(c->d, "audio");
     trace("get_audio %lld %lld", (long long)start, (long long)count);
     if (c->d.hot_memory) return 0;
     // Served from one period of precomputed samples.
@@ -863,14 +879,21 @@ STANDIN_EXPORT int STANDIN_CC avs_bits_per_component(const standin_video_info* v
     if (the_clip != nullptr && vi == &the_clip->d.vi && the_clip->d.bits != INT_MIN) return the_clip->d.bits;
     return find_pixel_format(vi->pixel_type)->bits;
 }
+#endif
 
-// Optional in the real library too (AviSynth+ 3.7.3 and later).
+// Optional in the real library too (AviSynth+ 3.7.3 and later); the variant
+// without the pixel format calls stands for an older library and lacks them.
+#if !defined(STANDIN_WITHOUT_CHANNEL_MASK) && !defined(STANDIN_WITHOUT_PIXEL_FORMATS)
 STANDIN_EXPORT bool STANDIN_CC avs_is_channel_mask_known(const standin_video_info* vi) {
-    return the_clip != nullptr && vi == &the_clip->d.vi && the_clip->d.has_channel_mask;
+    bool known = the_clip != nullptr && vi == &the_clip->d.vi && the_clip->d.has_channel_mask;
+    trace("is_channel_mask_known %d", known ? 1 : 0);
+    return known;
 }
 
 STANDIN_EXPORT unsigned STANDIN_CC avs_get_channel_mask(const standin_video_info* vi) {
-    return avs_is_channel_mask_known(vi) ? the_clip->d.channel_mask : 0;
+    unsigned mask = the_clip != nullptr && vi == &the_clip->d.vi ? the_clip->d.channel_mask : 0;
+    trace("get_channel_mask 0x%x", mask);
+    return mask;
 }
 #endif
 

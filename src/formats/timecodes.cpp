@@ -1,0 +1,93 @@
+#include "formats/timecodes.h"
+
+#include <string.h>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "avs/frame_props.h"
+#include "exit_status.h"
+
+static double run_length_ms(const frame_timeline* t, int64_t count) {
+    return (double)count * 1000.0 * (double)t->run_num / (double)t->run_den;
+}
+
+// Moves the timeline past a frame of num / den seconds; returns its start.
+static double advance(frame_timeline* t, int64_t num, int64_t den) {
+    if (num != t->run_num || den != t->run_den) {
+        t->base_ms += run_length_ms(t, t->run_count);
+        t->run_num = num;
+        t->run_den = den;
+        t->run_count = 0;
+    }
+    return t->base_ms + run_length_ms(t, t->run_count++);
+}
+
+double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* environment,
+                        const AVS_VideoFrame* frame) {
+    frame_timeline* t = &timecodes->timeline;
+    int64_t num = 0, den = 0;
+    bool own = read_int_frame_prop(environment, frame, "_DurationNum", &num) == FRAME_PROP_PRESENT &&
+               read_int_frame_prop(environment, frame, "_DurationDen", &den) == FRAME_PROP_PRESENT &&
+               num >= 0 && den > 0;
+    // A rate of num / den frames a second is a duration of den / num seconds.
+    if (!own) num = t->clip_den, den = t->clip_num;
+    return advance(t, num, den);
+}
+
+// A line is in the file whole or not at all: a write that failed part way
+// (a full disk) is cut back.
+static int write_line(timecodes_file* timecodes, const char* line) {
+    size_t size = strlen(line);
+    if (fwrite(line, 1, size, timecodes->file) == size && fflush(timecodes->file) == 0) {
+        timecodes->whole += (int64_t)size;
+        return STATUS_DONE;
+    }
+#if defined(_WIN32)
+    _chsize_s(_fileno(timecodes->file), timecodes->whole);
+#else
+    if (ftruncate(fileno(timecodes->file), (off_t)timecodes->whole) != 0) {
+        // Nothing more to do: the message says the file is incomplete.
+    }
+#endif
+    fprintf(stderr, "failed to write timecodes file: %s\n", timecodes->path);
+    return STATUS_OUTPUT_FAILED;
+}
+
+int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoInfo* vi) {
+    memset(timecodes, 0, sizeof *timecodes);
+    if (vi->fps_numerator == 0 || vi->fps_denominator == 0) {
+        fprintf(stderr, "--timecodes needs a clip frame rate to time frames by\n");
+        return STATUS_CANNOT_START;
+    }
+    timecodes->path = path;
+    timecodes->timeline.clip_num = vi->fps_numerator;
+    timecodes->timeline.clip_den = vi->fps_denominator;
+    timecodes->timeline.run_den = 1;
+    timecodes->file = fopen(path, "wb");
+    if (timecodes->file == nullptr) {
+        fprintf(stderr, "failed to open timecodes file for writing: %s\n", path);
+        return STATUS_OUTPUT_FAILED;
+    }
+    setvbuf(timecodes->file, nullptr, _IONBF, 0);
+    return write_line(timecodes, "# timestamp format v2\n");
+}
+
+int write_timecode(timecodes_file* timecodes, double start_ms) {
+    // Milliseconds to the nanosecond, without trailing zeros.
+    char line[64];
+    snprintf(line, sizeof line, "%.6f", start_ms);
+    char* end = line + strlen(line);
+    while (end[-1] == '0') end--;
+    if (end[-1] == '.') end--;
+    strcpy(end, "\n");
+    return write_line(timecodes, line);
+}
+
+void close_timecodes(timecodes_file* timecodes) {
+    if (timecodes->file != nullptr) fclose(timecodes->file);
+    timecodes->file = nullptr;
+}

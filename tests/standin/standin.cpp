@@ -5,6 +5,7 @@
 // since the runner reads none.
 #include <errno.h>
 #include <limits.h>
+#include <locale.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -353,6 +354,11 @@ std::string parse_line(description& d, const std::string& raw) {
         d.private_frames = to_int(value) != 0;
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
+    } else if (key == "set_locale") {
+        // What a plugin may do at load: the whole process's numbers change.
+        const char* set = setlocale(LC_ALL, value.c_str());
+        trace("set_locale %s %s decimal_point=%s", value.c_str(), set != nullptr ? "ok" : "failed",
+              localeconv()->decimal_point);
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -375,7 +381,11 @@ std::string read_description(const char* path, description& d) {
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    // A directory opens, and its read fails: it is no empty description.
+    bool unreadable = ferror(f) != 0;
+    int read_error = errno;
     fclose(f);
+    if (unreadable) return std::string("stand-in: cannot read ") + path + ": " + strerror(read_error);
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find('\n', pos);

@@ -441,11 +441,13 @@ void lay_out_planes(clip_state* c) {
     c->slot_size = offset;
 }
 
-void fill_pixels(clip_state* c) {
+// False when the memory cannot be had (a limited address space).
+bool fill_pixels(clip_state* c) {
     int frames = c->d.vi.num_frames;
     int period = c->d.frame_period > 0 ? c->d.frame_period : 1;
     c->slots = frames < 1 ? 1 : frames < period ? frames : period;
     c->pixels = (unsigned char*)malloc(c->slot_size * (size_t)c->slots + 1);
+    if (c->pixels == nullptr) return false;
     for (int s = 0; s < c->slots; s++) {
         unsigned char* slot = c->pixels + c->slot_size * (size_t)s;
         for (int p = 0; p < 4; p++) {
@@ -457,6 +459,7 @@ void fill_pixels(clip_state* c) {
             }
         }
     }
+    return true;
 }
 
 void fill_samples(clip_state* c) {
@@ -479,7 +482,10 @@ clip_state* make_clip(const description& d) {
     c->d = d;
     c->format = find_pixel_format(d.vi.pixel_type);
     lay_out_planes(c);
-    fill_pixels(c);
+    if (!fill_pixels(c)) {
+        delete c;
+        return nullptr;
+    }
     fill_samples(c);
     return c;
 }
@@ -586,6 +592,11 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
     case 'c':
         the_clip = make_clip(d);
         v.d.clip = the_clip;
+        if (the_clip == nullptr) {
+            error_text = "stand-in: no memory for the clip's pixels";
+            v = make_value('e');
+            v.d.string = error_text.c_str();
+        }
         break;
     case 'e':
         error_text = d.error_text;
@@ -639,10 +650,15 @@ STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
         trace("get_frame %d failed", n);
         return nullptr;
     }
+    frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
+    if (f == nullptr) {
+        c->last_error = "stand-in: no memory for a frame";
+        trace("get_frame %d failed", n);
+        return nullptr;
+    }
     c->last_error = nullptr;
     c->held_frames++;
     trace("get_frame %d held=%d", n, c->held_frames);
-    frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
     f->clip = c;
     f->n = n;
     f->own = nullptr;

@@ -11,8 +11,9 @@
     X(STATUS_CANNOT_START, 2,                                                                              \
       "usage error, a zero frame-rate argument, a frame range that is not two frame numbers, is empty or " \
       "does not fit the clip, the AviSynth library cannot be loaded or lacks a required function, the "    \
-      "environment cannot be created, the frame property functions are missing, or the validation "        \
-      "variable cannot be set")                                                                            \
+      "environment cannot be created, the frame property functions are missing, the validation variable "  \
+      "cannot be set, or the CSV path names the script, the file of standard output or standard error, "  \
+      "or a CSV another run is writing")                                                                   \
     X(STATUS_NOT_A_CLIP, 3, "the script returned something other than a clip")                             \
     X(STATUS_NO_Y4M_TAG, 4, "Y4M: the clip's pixel format has no YUV4MPEG2 tag")                           \
     X(STATUS_FRAME_FAILED, 5, "a frame cannot be fetched, or its planes cannot be read")                   \
@@ -23,7 +24,10 @@
       "audio")                                                                                             \
     X(STATUS_AUDIO_FAILED, 9, "WAV: audio cannot be fetched")                                              \
     X(STATUS_NO_AUDIO_BUFFER, 10, "WAV: the audio buffer cannot be allocated")                             \
-    X(STATUS_OUTPUT_FAILED, 11, "validation: the CSV file cannot be opened or written in full")            \
+    X(STATUS_OUTPUT_FAILED, 11,                                                                            \
+      "an output could not be written: the validation CSV cannot be opened or written in full, or is no "  \
+      "longer the file at its path at the end; or standard output fails other than by a consumer that "    \
+      "stopped reading")                                                                                   \
     X(STATUS_PROPERTY_FAILED, 12, "a frame property cannot be read (a CSV row, or frame 0's source id)")   \
     X(STATUS_NO_FRAMES, 13, "source check: the clip has no video frames")                                  \
     X(STATUS_NO_SOURCE_ID, 14, "source check: frame 0 has no `zvk_source_id`")                             \

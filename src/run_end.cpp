@@ -2,6 +2,7 @@
 
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "process_setup.h"
 
 #if defined(_WIN32)
@@ -15,7 +16,13 @@ FILE* end_run_log = nullptr;
 void end_run(int status) {
     int interruption = status == STATUS_INTERRUPTED ? run_interruption() : 0;
     if (interruption != 0) fprintf(stderr, "interrupted by %s\n", interruption_name(interruption));
-    fflush(stdout);
+    // The last line of a report (rendered=, source_id=) is lost here or
+    // nowhere.
+    flush_standard_output();
+    if (status == STATUS_DONE && standard_output_error() != 0) {
+        report_standard_output_error();
+        status = STATUS_OUTPUT_FAILED;
+    }
     fflush(stderr);
     if (end_run_log != nullptr) {
         if (interruption != 0) {

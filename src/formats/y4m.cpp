@@ -8,6 +8,7 @@
 #include "avs/frame_props.h"
 #include "exit_status.h"
 #include "formats/pixel_format.h"
+#include "pipe/stream_out.h"
 #include "run/outputs.h"
 
 // Writes and flushes the stream header; 0, or 4 when the clip's pixel
@@ -20,7 +21,7 @@ static int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t 
     }
     printf("YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
            (unsigned)fps_den, tag);
-    fflush(stdout);
+    flush_standard_output();
     return STATUS_DONE;
 }
 

@@ -7,6 +7,7 @@
 #include "checkpoint_log.h"
 #include "exit_status.h"
 #include "formats/pixel_format.h"
+#include "pipe/stream_out.h"
 #include "run/outputs.h"
 
 static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
@@ -19,7 +20,7 @@ static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
         vi->width, vi->height, tag != nullptr ? tag : "unknown", depth, vi->num_frames, vi->fps_numerator,
         vi->fps_denominator, vi->audio_samples_per_second != 0 ? 1 : 0, vi->audio_samples_per_second,
         vi->nchannels, (long long)vi->num_audio_samples);
-    fflush(stdout);
+    flush_standard_output();
 }
 
 struct validation_report {
@@ -102,7 +103,7 @@ static int finish_validation_report(validation_report* report, int rendered) {
     }
     log_checkpoint(report->log, "render: complete");
     printf("rendered=%d\n", rendered);
-    fflush(stdout);
+    flush_standard_output();
     return STATUS_DONE;
 }
 

@@ -49,7 +49,7 @@ std::function<bool(const std::string&, const std::string&)> done_at_least(int fr
 // A stream that cannot be written (a full disk, a file-size limit, a
 // descriptor not open for writing) fails the run with the system's reason;
 // a consumer that stops reading does not.
-TEST_F(LostOutput, DISABLED_StreamsThatCannotBeWrittenFail) {
+TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
     small_disk disk(path("disk"));
     const std::string video = script("width = 64\nheight = 48\nframes = 200\nprop zvk_drop_frame @5 = int 1\n", "video.avs");
     const std::string audio =
@@ -96,7 +96,7 @@ TEST_F(LostOutput, DISABLED_StreamsThatCannotBeWrittenFail) {
 }
 
 // The report modes check their standard output too, and its final flush.
-TEST_F(LostOutput, DISABLED_ReportsThatCannotBeWrittenFail) {
+TEST_F(LostOutput, ReportsThatCannotBeWrittenFail) {
     if (windows()) GTEST_SKIP() << "/dev/full is not a Windows file";
     std::string clip = script("frames = 3\nprop zvk_source_id = int 7\n");
     std::string csv = path("frames.csv");
@@ -151,7 +151,7 @@ TEST_F(LostOutput, DISABLED_CsvEndsOnAWholeRowAfterSigkill) {
 // GNU timeout sends its signal to the runner and again to its process group:
 // one request to stop, however close the two come. The stream ends on a
 // whole frame with the "interrupted" line, whoever reads it slowly.
-TEST_F(LostOutput, DISABLED_TimeoutEndsOnAWholeFrame) {
+TEST_F(LostOutput, TimeoutEndsOnAWholeFrame) {
     if (windows()) GTEST_SKIP() << "timeout sends POSIX signals";
     const std::vector<plane_size> planes = yuv_planes(420, 320, 240, 1);
     const std::string header = "YUV4MPEG2 W320 H240 F25:1 Ip A0:0 C420jpeg\n";

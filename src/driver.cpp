@@ -8,6 +8,7 @@
 #include "exit_status.h"
 #include "platform.h"
 #include "process_setup.h"
+#include "reports/csv_claim.h"
 #include "run/outputs.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
@@ -57,14 +58,19 @@ int drive_run(const run_options* options) {
     }
     watch_for_interruption();
 
-    // Only the validation forms take a CSV, and its log beside it.
-    FILE* log =
-        options->csv_path != nullptr ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
+    // Only the validation forms take a CSV, and its log beside it; a CSV
+    // that cannot be opened gets no log either.
+    if (options->csv_path != nullptr) {
+        int claim = claim_validation_csv(options->csv_path, options->script_path);
+        if (claim != STATUS_DONE) return claim;
+    }
+    FILE* log = validation_csv_claimed() ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
     if (avs_load_library() == nullptr) {
         log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
         fprintf(stderr, "failed to load " AVS_LIBRARY_FILE ". Install " RUNNER_WIDTH
                         " AviSynth+ and make sure " AVS_LIBRARY_FILE " can be found.\n");
         if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
+        drop_unused_validation_csv();
         close_checkpoint_log(log);
         return STATUS_CANNOT_START;
     }
@@ -73,6 +79,12 @@ int drive_run(const run_options* options) {
     imported_script script;
     int status = import_script(options->script_path, output->validation_blank, log, &script);
     if (status != STATUS_DONE) {
+        drop_unused_validation_csv();
+        // Asked to stop while the script was imported: told, and logged, as
+        // any other stop.
+        end_run_log = log;
+        if (run_interruption() != 0) end_run(STATUS_INTERRUPTED);
+        end_run_log = nullptr;
         close_checkpoint_log(log);
         return status;
     }

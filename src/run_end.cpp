@@ -4,6 +4,7 @@
 #include "exit_status.h"
 #include "pipe/stream_out.h"
 #include "process_setup.h"
+#include "reports/csv_claim.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -14,6 +15,8 @@
 FILE* end_run_log = nullptr;
 
 void end_run(int status) {
+    // A run that ended before its report started leaves no CSV it created.
+    drop_unused_validation_csv();
     int interruption = status == STATUS_INTERRUPTED ? run_interruption() : 0;
     if (interruption != 0) fprintf(stderr, "interrupted by %s\n", interruption_name(interruption));
     // The last line of a report (rendered=, source_id=) is lost here or

@@ -58,13 +58,15 @@ int drive_run(const run_options* options) {
     }
     watch_for_interruption();
 
-    // Only the validation forms take a CSV, and its log beside it; a CSV
-    // that cannot be opened gets no log either.
+    // Only the validation forms take a CSV, and its log beside it; an empty
+    // path names no file to put a log beside.
     if (options->csv_path != nullptr) {
         int claim = claim_validation_csv(options->csv_path, options->script_path);
         if (claim != STATUS_DONE) return claim;
     }
-    FILE* log = validation_csv_claimed() ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
+    FILE* log = options->csv_path != nullptr && options->csv_path[0] != '\0'
+                    ? open_checkpoint_log(options->csv_path, options->script_path)
+                    : nullptr;
     if (avs_load_library() == nullptr) {
         log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
         fprintf(stderr, "failed to load " AVS_LIBRARY_FILE ". Install " RUNNER_WIDTH

@@ -158,8 +158,6 @@ int claim_validation_csv(const char* csv_path, const char* script_path) {
     return 0;
 }
 
-bool validation_csv_claimed(void) { return claimed >= 0; }
-
 int take_validation_csv(const char* csv_path) {
     if (claimed_path == nullptr) {
         claimed_path = csv_path;

@@ -11,10 +11,6 @@
 // the CSV reports it where it always has.
 int claim_validation_csv(const char* csv_path, const char* script_path);
 
-// Whether the claim opened the file: without it there is no checkpoint log
-// beside it either.
-bool validation_csv_claimed(void);
-
 // The claimed file's descriptor, emptied; -1 when it could not be opened.
 // A path the run did not claim (a harness that starts past the driver) is
 // opened here.

@@ -34,10 +34,10 @@ int standard_output_error(void) { return output_error.load(); }
 
 void flush_standard_output(void) {
     errno = 0;
-    if (fflush(stdout) != 0 || ferror(stdout)) {
-        keep_output_error(errno);
-        clearerr(stdout);
-    }
+    if (fflush(stdout) != 0) keep_output_error(errno);
+    // A write that failed before (a row larger than the buffer) was kept
+    // where it failed.
+    clearerr(stdout);
 }
 
 void report_standard_output_error(void) {
@@ -59,7 +59,9 @@ void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, siz
 void write_stream_chunk(const stream_chunk* chunk) {
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
-        for (int y = 0; y < rows.count; y++) fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stdout);
+        for (int y = 0; y < rows.count; y++)
+            if (fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stdout) != rows.row_size)
+                keep_output_error(errno);
     }
     // A frame counts as done once its bytes are written: none wait in the
     // buffer for the next one.

@@ -360,4 +360,23 @@ TEST_F(LostOutput, ScriptPathWithALineBreakStaysOneLogLine) {
     EXPECT_EQ(item(log, 3), "load: " + e2e.library_file);
 }
 
+// A stop during an import that then fails is told and logged like any other
+// stop, and ends the process the same way.
+TEST_F(LostOutput, StopDuringAFailingImportIsTold) {
+    if (windows()) GTEST_SKIP() << "POSIX signals";
+    std::string trace = path("trace.txt");
+    std::string csv = path("frames.csv");
+    run_request request;
+    request.when = [trace](const std::string&, const std::string&) {
+        return read_file(trace).find("import delay") != std::string::npos;
+    };
+    request.signal_to_send = SIGTERM;
+    run_result r = run({"--validate", script("import_delay_ms = 300\nresult = error\nerror = no such filter\n"), csv},
+                       request);
+    EXPECT_EQ(r.signal, SIGTERM);
+    EXPECT_EQ(r.err, "no such filter\ninterrupted by SIGTERM\n");
+    EXPECT_EQ(item(read_lines(csv + ".runner.log"), -1), "interrupted: SIGTERM");
+    EXPECT_FALSE(file_exists(csv)) << "a CSV the run created and never began";
+}
+
 }  // namespace

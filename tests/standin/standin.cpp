@@ -139,6 +139,7 @@ struct description {
     int frame_delay_ms = 0;
     std::vector<std::pair<frame_range, int>> frame_delays;  // later rules win
     std::string frame_gate;  // frame 0 is served once this file exists
+    int import_delay_ms = 0;  // the import takes this long, whatever its result
     // Each frame gets memory of its own, overwritten when it is released:
     // bytes written from a released frame come out wrong.
     bool private_frames = false;
@@ -354,6 +355,8 @@ std::string parse_line(description& d, const std::string& raw) {
         d.private_frames = to_int(value) != 0;
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
+    } else if (key == "import_delay_ms") {
+        d.import_delay_ms = (int)to_int(value);
     } else if (key == "set_locale") {
         // What a plugin may do at load: the whole process's numbers change.
         const char* set = setlocale(LC_ALL, value.c_str());
@@ -586,6 +589,10 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
         standin_value v = make_value('e');
         v.d.string = error_text.c_str();
         return v;
+    }
+    if (d.import_delay_ms > 0) {
+        trace("import delay %d ms", d.import_delay_ms);
+        sleep_ms(d.import_delay_ms);
     }
     standin_value v = make_value(d.result);
     switch (d.result) {

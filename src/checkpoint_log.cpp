@@ -16,7 +16,15 @@ FILE* open_checkpoint_log(const char* csv_path, const char* script_path) {
     if (log == nullptr) return nullptr;
     log_checkpoint(log, "start");
     log_checkpoint(log, "runner: " RUNNER_PLATFORM " " RUNNER_WIDTH);
-    log_checkpoint(log, script_path);
+    // One line whatever the path holds: a line break in it is written as
+    // the two characters \n (or \r), so the log still reads line by line.
+    for (const char* c = script_path; *c != '\0'; c++) {
+        if (*c == '\n' || *c == '\r')
+            fputs(*c == '\n' ? "\\n" : "\\r", log);
+        else
+            fputc(*c, log);
+    }
+    log_checkpoint(log, "");
     log_checkpoint(log, "load: " AVS_LIBRARY_FILE);
     return log;
 }

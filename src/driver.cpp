@@ -9,6 +9,7 @@
 #include "pipe/stream_out.h"
 #include "platform.h"
 #include "process_setup.h"
+#include "reports/csv_claim.h"
 #include "run/outputs.h"
 #include "run/progress.h"
 #include "run/unit_loop.h"
@@ -65,9 +66,15 @@ int drive_run(const run_options* options) {
     watch_for_interruption();
     if (options->progress_bar) show_progress_to_people();
 
-    // Only the validation forms take a CSV, and its log beside it.
-    FILE* log =
-        options->csv_path != nullptr ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
+    // Only the validation forms take a CSV, and its log beside it; an empty
+    // path names no file to put a log beside.
+    if (options->csv_path != nullptr) {
+        int claim = claim_validation_csv(options->csv_path, options->script_path);
+        if (claim != STATUS_DONE) return claim;
+    }
+    FILE* log = options->csv_path != nullptr && options->csv_path[0] != '\0'
+                    ? open_checkpoint_log(options->csv_path, options->script_path)
+                    : nullptr;
     if (avs_load_library(options->library_path) == nullptr) {
         // --library names its file where the library's usual name stands.
         const char* file = options->library_path != nullptr ? options->library_path : AVS_LIBRARY_FILE;
@@ -76,6 +83,7 @@ int drive_run(const run_options* options) {
                 "failed to load %s. Install " RUNNER_WIDTH " AviSynth+ and make sure %s can be found.\n",
                 file, file);
         if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
+        drop_unused_validation_csv();
         close_checkpoint_log(log);
         return STATUS_CANNOT_START;
     }
@@ -86,6 +94,12 @@ int drive_run(const run_options* options) {
                                 options->script_args, options->script_arg_count};
     int status = import_script(&settings, log, &script);
     if (status != STATUS_DONE) {
+        drop_unused_validation_csv();
+        // Asked to stop while the script was imported: told, and logged, as
+        // any other stop.
+        end_run_log = log;
+        if (run_interruption() != 0) end_run(STATUS_INTERRUPTED);
+        end_run_log = nullptr;
         close_checkpoint_log(log);
         return status;
     }

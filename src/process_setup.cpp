@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 #endif
 
@@ -69,6 +70,26 @@ bool stderr_takes_rewrites(void) {
 #endif
 }
 
+static long long stop_clock_ms(void);
+
+// When the first stop request came, on a monotonic clock.
+static std::atomic<long long> first_stop_ms(0);
+// The same request again within this time is the same request: GNU timeout
+// and a kill of the process group deliver it twice at once.
+static const long long repeat_window_ms = 1000;
+
+// Whether a request stops the run at the next unit (the first, and its
+// repeats) rather than ending the process at once (a second request).
+static bool is_first_stop(int value) {
+    long long now = stop_clock_ms();
+    int expected = 0;
+    if (interruption.compare_exchange_strong(expected, value)) {
+        first_stop_ms.store(now);
+        return true;
+    }
+    return expected == value && now - first_stop_ms.load() < repeat_window_ms;
+}
+
 #if defined(_WIN32)
 
 void reserve_standard_streams(void) {}
@@ -78,9 +99,10 @@ void ignore_write_signals(void) {}
 // STATUS_CONTROL_C_EXIT: what a console program ended by Ctrl-C exits with.
 static const UINT interrupted_status = 0xC000013Au;
 
+static long long stop_clock_ms(void) { return (long long)GetTickCount64(); }
+
 static BOOL WINAPI on_console_event(DWORD event) {
-    int expected = 0;
-    if (!interruption.compare_exchange_strong(expected, (int)event + 1)) ExitProcess(interrupted_status);
+    if (!is_first_stop((int)event + 1)) ExitProcess(interrupted_status);
     // After a close, logoff or shutdown event the system ends the process as
     // soon as this returns: wait for the run to end it instead.
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
@@ -119,9 +141,15 @@ void ignore_write_signals(void) {
     signal(SIGXFSZ, SIG_IGN);
 }
 
+// clock_gettime may be called in a signal handler.
+static long long stop_clock_ms(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
 static void on_stop_signal(int signo) {
-    int expected = 0;
-    if (!interruption.compare_exchange_strong(expected, signo)) {
+    if (!is_first_stop(signo)) {
         // The second request: the default action, delivered on return.
         signal(signo, SIG_DFL);
         raise(signo);
@@ -132,7 +160,11 @@ void watch_for_interruption(void) {
     struct sigaction action = {};
     action.sa_handler = on_stop_signal;
     sigemptyset(&action.sa_mask);
-    // Writes in progress complete, so a frame being written goes out whole.
+    // The stream's writes are the writer thread's, which blocks these
+    // signals; where this thread writes, a write the handler cuts short
+    // returns what it wrote, and the write loop goes on with the rest.
+    // SA_RESTART restarts what the handler interrupts before anything moved
+    // (the library's reads and waits too) instead of failing it with EINTR.
     action.sa_flags = SA_RESTART;
     static const int stops[] = {SIGINT, SIGTERM, SIGHUP};
     for (int signo : stops) {

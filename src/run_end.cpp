@@ -4,6 +4,7 @@
 #include "exit_status.h"
 #include "pipe/stream_out.h"
 #include "process_setup.h"
+#include "reports/csv_claim.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -14,9 +15,19 @@
 FILE* end_run_log = nullptr;
 
 void end_run(int status) {
+    // A run that ended before its report started leaves no CSV it created.
+    drop_unused_validation_csv();
     int interruption = status == STATUS_INTERRUPTED ? run_interruption() : 0;
     if (interruption != 0) fprintf(stderr, "interrupted by %s\n", interruption_name(interruption));
-    fflush(stream_file());
+    // The last line of a report (rendered=, source_id=) is lost here or
+    // nowhere.
+    flush_standard_output();
+    if (status == STATUS_DONE && standard_output_error() != 0) {
+        report_standard_output_error();
+        status = STATUS_OUTPUT_FAILED;
+    }
+    // What others wrote to standard output during a stream run went to
+    // standard error's file.
     fflush(stdout);
     fflush(stderr);
     if (end_run_log != nullptr) {

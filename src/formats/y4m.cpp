@@ -23,7 +23,7 @@ static int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t 
     }
     fprintf(stream_file(), "YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
             (unsigned)fps_den, tag);
-    fflush(stream_file());
+    flush_standard_output();
     return STATUS_DONE;
 }
 

@@ -1,11 +1,54 @@
 #include "pipe/stream_out.h"
 
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
+
+#include <atomic>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+// Written by whichever thread writes, read at the unit boundary.
+static std::atomic<int> output_error(0);
+
+static bool is_closed_pipe(int error) {
+#if defined(_WIN32)
+    // The C runtime maps a pipe without a reader to EINVAL as often as to
+    // EPIPE; the system's own code says which it was.
+    DWORD last = GetLastError();
+    return error == EPIPE || error == EINVAL || last == ERROR_BROKEN_PIPE || last == ERROR_NO_DATA;
+#else
+    return error == EPIPE;
+#endif
+}
+
+static void keep_output_error(int error) {
+    if (is_closed_pipe(error)) return;
+    int none = 0;
+    output_error.compare_exchange_strong(none, error != 0 ? error : EIO);
+}
+
+int standard_output_error(void) { return output_error.load(); }
 
 static FILE* stream = nullptr;
 
 FILE* stream_file(void) { return stream != nullptr ? stream : stdout; }
 void set_stream_file(FILE* file) { stream = file; }
+
+void flush_standard_output(void) {
+    FILE* out = stream_file();
+    errno = 0;
+    if (fflush(out) != 0) keep_output_error(errno);
+    // A write that failed before (a row larger than the buffer) was kept
+    // where it failed.
+    clearerr(out);
+}
+
+void report_standard_output_error(void) {
+    fprintf(stderr, "failed to write standard output: %s\n", strerror(standard_output_error()));
+}
 
 void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, size_t row_size, int count) {
     // Empty rows have nothing to point at, not even a pointer.
@@ -23,16 +66,16 @@ void write_stream_chunk(const stream_chunk* chunk) {
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
         for (int y = 0; y < rows.count; y++)
-            fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stream_file());
+            if (fwrite(rows.first + y * rows.pitch, 1, rows.row_size, stream_file()) != rows.row_size)
+                keep_output_error(errno);
     }
     // A frame counts as done once its bytes are written: none wait in the
     // buffer for the next one.
-    fflush(stream_file());
+    flush_standard_output();
 }
 
 #else
 
-#include <errno.h>
 #include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -51,12 +94,11 @@ static write_size_tuner tuner;
 static bool tuner_started = false;
 
 // Writes the held segments, timing the writes alone for the tuner. A write
-// error drops them.
+// error drops them, and is kept.
 static void write_held(void) {
     // Anything the stream's own buffer holds (the header) goes first.
-    FILE* out = stream_file();
-    fflush(out);
-    int descriptor = fileno(out);
+    flush_standard_output();
+    int descriptor = fileno(stream_file());
     size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
@@ -70,6 +112,7 @@ static void write_held(void) {
                 poll(&ready, 1, -1);
                 continue;
             }
+            keep_output_error(errno);
             break;
         }
         while (left > 0 && (size_t)written >= next->iov_len) {

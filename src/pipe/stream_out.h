@@ -36,8 +36,21 @@ struct stream_chunk {
 void add_chunk_part(stream_chunk* chunk, const void* first, ptrdiff_t pitch, size_t row_size, int count);
 
 // Writes every byte of the chunk before it returns: nothing of its memory is
-// used afterwards. Write errors are ignored: a consumer that stops reading
-// must not stop the run.
+// used afterwards. A write error is kept (standard_output_error), not
+// acted on here.
 void write_stream_chunk(const stream_chunk* chunk);
+
+// The first error that lost bytes of standard output (a full disk, a
+// file-size limit, a descriptor not open for writing), as an errno value; 0
+// while there is none. A consumer that stops reading (a closed pipe) is no
+// error: the run goes on as if it still read.
+int standard_output_error(void);
+
+// Flushes what standard output's buffer holds (a header, a report line),
+// keeping its error.
+void flush_standard_output(void);
+
+// Says on standard error why standard output lost bytes.
+void report_standard_output_error(void);
 
 #endif

@@ -6,6 +6,7 @@
 #include "avs/avs_library.h"
 #include "avs/frame_props.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "run/outputs.h"
 
 struct source_check {
@@ -52,7 +53,7 @@ static int source_finish(run_job* job, int status) {
         return STATUS_WRONG_SOURCE_ID;
     }
     printf("source_id=%lld\n", (long long)check->id);
-    fflush(stdout);
+    flush_standard_output();
     return STATUS_DONE;
 }
 

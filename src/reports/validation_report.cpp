@@ -6,7 +6,10 @@
 #include "avs/frame_props.h"
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "formats/c_number.h"
 #include "formats/pixel_format.h"
+#include "pipe/stream_out.h"
+#include "reports/csv_claim.h"
 #include "run/outputs.h"
 
 static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
@@ -19,13 +22,14 @@ static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
         vi->width, vi->height, tag != nullptr ? tag : "unknown", depth, vi->num_frames, vi->fps_numerator,
         vi->fps_denominator, vi->audio_samples_per_second != 0 ? 1 : 0, vi->audio_samples_per_second,
         vi->nchannels, (long long)vi->num_audio_samples);
-    fflush(stdout);
+    flush_standard_output();
 }
 
 struct validation_report {
     FILE* log;             // the checkpoint log, or null
     const char* csv_path;  // null: no CSV is asked for
-    FILE* csv;             // open from open_validation_csv to the end of the report
+    int csv;               // open from open_validation_csv to the end of the report; -1: not open
+    bool lost;             // a write fell short: nothing more is written
 };
 
 static const char csv_header[] =
@@ -38,19 +42,30 @@ static int report_lost_rows(const char* path) {
     return STATUS_OUTPUT_FAILED;
 }
 
+// Each write reaches the file at once and whole (one write per row), so
+// however the run ends, even killed, the CSV holds whole rows only.
+static void write_csv_text(validation_report* report, const char* text, size_t size) {
+    if (!report->lost && !write_validation_csv(report->csv, text, size)) report->lost = true;
+}
+
+static void close_csv(validation_report* report) {
+    if (report->csv >= 0 && !close_validation_csv()) report->lost = true;
+    report->csv = -1;
+}
+
 static int open_validation_csv(validation_report* report) {
     log_checkpoint(report->log, "render: open validation csv");
-    FILE* csv = fopen(report->csv_path, "wb");
-    if (csv == nullptr) {
+    int csv = take_validation_csv(report->csv_path);
+    if (csv < 0) {
         fprintf(stderr, "failed to open validation CSV for writing: %s\n", report->csv_path);
         return STATUS_OUTPUT_FAILED;
     }
-    fwrite(csv_header, 1, sizeof csv_header - 1, csv);
-    if (fflush(csv) != 0) {
-        fclose(csv);
+    report->csv = csv;
+    write_csv_text(report, csv_header, sizeof csv_header - 1);
+    if (report->lost) {
+        close_csv(report);
         return report_lost_rows(report->csv_path);
     }
-    report->csv = csv;
     return STATUS_DONE;
 }
 
@@ -77,39 +92,43 @@ static int write_validation_row(validation_report* report, AVS_ScriptEnvironment
     for (int result : results)
         if (result < 0) return STATUS_PROPERTY_FAILED;
 
-    FILE* out = report->csv;
-    fprintf(out, "%d", index);
+    // At most 11 + 7 x 21 + 1 + 25 + 1 bytes.
+    char row[256];
+    int n = snprintf(row, sizeof row, "%d", index);
     for (int i = 0; i < INT_COLUMNS; i++) {
         if (results[i] == FRAME_PROP_PRESENT || int_columns[i].zero_when_absent)
-            fprintf(out, ",%lld", (long long)values[i]);
+            n += snprintf(row + n, sizeof row - (size_t)n, ",%lld", (long long)values[i]);
         else
-            fputc(',', out);
+            row[n++] = ',';
     }
+    row[n++] = ',';
     if (results[INT_COLUMNS] == FRAME_PROP_PRESENT)
-        fprintf(out, ",%.17g\n", stretch);
-    else
-        fputs(",\n", out);
+        n += format_c_number(row + n, sizeof row - (size_t)n - 1, 'g', 17, stretch);
+    row[n++] = '\n';
+    write_csv_text(report, row, (size_t)n);
     return STATUS_DONE;
 }
 
 static int finish_validation_report(validation_report* report, int rendered) {
-    if (report->csv != nullptr) {
+    if (report->csv >= 0) {
         log_checkpoint(report->log, "render: close validation csv");
-        bool lost = ferror(report->csv) != 0;
-        if (fclose(report->csv) != 0) lost = true;
-        report->csv = nullptr;
-        if (lost) return report_lost_rows(report->csv_path);
+        // Deleted or replaced while the run went on, the report is lost to
+        // whoever reads the path.
+        bool at_path = validation_csv_still_at_path();
+        close_csv(report);
+        if (report->lost) return report_lost_rows(report->csv_path);
+        if (!at_path) {
+            fprintf(stderr, "validation CSV is no longer at its path: %s\n", report->csv_path);
+            return STATUS_OUTPUT_FAILED;
+        }
     }
     log_checkpoint(report->log, "render: complete");
     printf("rendered=%d\n", rendered);
-    fflush(stdout);
+    flush_standard_output();
     return STATUS_DONE;
 }
 
-static void abandon_validation_report(validation_report* report) {
-    if (report->csv != nullptr) fclose(report->csv);
-    report->csv = nullptr;
-}
+static void abandon_validation_report(validation_report* report) { close_csv(report); }
 
 // The validation modes: the clip_info line and the CSV before the first
 // progress line, a row per frame, the closing line.
@@ -117,6 +136,7 @@ static int validation_prepare(run_job* job) {
     validation_report* report = (validation_report*)job->state;
     report->log = job->log;
     report->csv_path = job->csv_path;
+    report->csv = -1;
     print_clip_info(job->log, job->script->video_info);
     return report->csv_path != nullptr ? open_validation_csv(report) : STATUS_DONE;
 }
@@ -136,7 +156,7 @@ static int validation_fetch(run_job* job, int64_t n, unit* u) {
         job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
         return STATUS_FRAME_FAILED;
     }
-    if (report->csv == nullptr) return STATUS_DONE;
+    if (report->csv < 0) return STATUS_DONE;
     int status = write_validation_row(report, job->script->environment, u->frame, index);
     if (status == STATUS_PROPERTY_FAILED) {
         avs_library->avs_release_video_frame(u->frame);

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include "clock.h"
+#include "formats/c_number.h"
 #include "process_setup.h"
 
 enum progress_style {
@@ -69,7 +70,11 @@ static void show(progress* p, double elapsed, double estimate) {
 
 void write_progress(const char* label, int done, int total, double elapsed, double estimate) {
     double percent = total <= 0 ? 100.0 : (double)done * 100.0 / (double)total;
-    fprintf(stderr, "%s,%d,%d,%.2f,%.3f,%.3f\n", label, done, total, percent, elapsed, estimate);
+    char numbers[3][64];
+    format_c_number(numbers[0], sizeof numbers[0], 'f', 2, percent);
+    format_c_number(numbers[1], sizeof numbers[1], 'f', 3, elapsed);
+    format_c_number(numbers[2], sizeof numbers[2], 'f', 3, estimate);
+    fprintf(stderr, "%s,%d,%d,%s,%s,%s\n", label, done, total, numbers[0], numbers[1], numbers[2]);
     fflush(stderr);
 }
 

@@ -5,6 +5,7 @@
 
 #include "clock.h"
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 #include "pipe/stream_writer.h"
 #include "process_setup.h"
 #include "run/progress.h"
@@ -43,6 +44,11 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
             break;
         }
         settle(output, job, &flight, job->overlap);
+        // Bytes standard output lost cannot be made good by the next unit.
+        if (standard_output_error() != 0) {
+            status = STATUS_OUTPUT_FAILED;
+            break;
+        }
         unit u = {};
         double fetch_start = monotonic_seconds();
         status = output->fetch(job, n, &u);
@@ -59,6 +65,7 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
     }
     settle(output, job, &flight, 0);
     if (output->streams) stream_writer_end();
+    if (status == STATUS_DONE && standard_output_error() != 0) status = STATUS_OUTPUT_FAILED;
     return status;
 }
 
@@ -81,6 +88,8 @@ int run_output(const output_steps* output, run_job* job) {
         if (status != STATUS_DONE && failure.what != nullptr)
             fprintf(stderr, "%s %lld%s%s\n", failure.what, (long long)failure.at, failure.suffix.separator,
                     failure.suffix.message);
+        else if (status == STATUS_OUTPUT_FAILED)
+            report_standard_output_error();
     }
     status = output->finish(job, status);
     free(job->state);

@@ -149,6 +149,11 @@ run_result run_process(const run_request& request) {
         } else if (request.out_mode == STDOUT_FULL) {
             int full = open("/dev/full", O_WRONLY);
             dup2(full, 1);
+        } else if (request.out_mode == STDOUT_FILE || request.out_mode == STDOUT_READ_ONLY) {
+            int flags = request.out_mode == STDOUT_FILE ? O_WRONLY | O_CREAT | O_TRUNC : O_RDONLY | O_CREAT;
+            int file = open(request.out_path.c_str(), flags, 0644);
+            if (file < 0) _exit(126);
+            dup2(file, 1);
         } else {
             dup2(out_pipe[1], 1);
             close(out_pipe[0]);

@@ -27,6 +27,8 @@ enum stdout_mode {
     STDOUT_CLOSE_AFTER,  // read close_after bytes, then close the pipe
     STDOUT_CLOSED,       // the runner starts with standard output closed
     STDOUT_FULL,         // standard output is /dev/full
+    STDOUT_FILE,         // standard output is out_path, created or emptied
+    STDOUT_READ_ONLY,    // standard output is out_path opened for reading only
 };
 
 struct run_request {
@@ -37,6 +39,7 @@ struct run_request {
     std::vector<std::string> env;  // extra NAME=VALUE settings
     stdout_mode out_mode = STDOUT_CAPTURE;
     size_t close_after = 0;
+    std::string out_path;  // for STDOUT_FILE and STDOUT_READ_ONLY
     int timeout_seconds = 120;
     size_t max_output = 256u << 20;  // more is a runaway stream: the run is killed
     std::string trace_path;  // empty: no trace

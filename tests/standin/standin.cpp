@@ -5,6 +5,7 @@
 // since the runner reads none.
 #include <errno.h>
 #include <limits.h>
+#include <locale.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -165,6 +166,7 @@ struct description {
     int frame_delay_ms = 0;
     std::vector<std::pair<frame_range, int>> frame_delays;  // later rules win
     std::string frame_gate;  // frame 0 is served once this file exists
+    int import_delay_ms = 0;  // the import takes this long, whatever its result
     // Each frame gets memory of its own, overwritten when it is released:
     // bytes written from a released frame come out wrong.
     bool private_frames = false;
@@ -392,6 +394,13 @@ std::string parse_line(description& d, const std::string& raw) {
         d.has_channel_mask = true, d.channel_mask = (unsigned)strtoull(value.c_str(), nullptr, 0);
     } else if (key == "stdout_text") {
         d.stdout_text = value;
+    } else if (key == "import_delay_ms") {
+        d.import_delay_ms = (int)to_int(value);
+    } else if (key == "set_locale") {
+        // What a plugin may do at load: the whole process's numbers change.
+        const char* set = setlocale(LC_ALL, value.c_str());
+        trace("set_locale %s %s decimal_point=%s", value.c_str(), set != nullptr ? "ok" : "failed",
+              localeconv()->decimal_point);
     } else if (key == "image_type") {
         d.vi.image_type = (int)to_int(value);
     } else {
@@ -414,7 +423,11 @@ std::string read_description(const char* path, description& d) {
     char buffer[4096];
     size_t n;
     while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) text.append(buffer, n);
+    // A directory opens, and its read fails: it is no empty description.
+    bool unreadable = ferror(f) != 0;
+    int read_error = errno;
     fclose(f);
+    if (unreadable) return std::string("stand-in: cannot read ") + path + ": " + strerror(read_error);
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t end = text.find('\n', pos);
@@ -470,11 +483,13 @@ void lay_out_planes(clip_state* c) {
     c->slot_size = offset;
 }
 
-void fill_pixels(clip_state* c) {
+// False when the memory cannot be had (a limited address space).
+bool fill_pixels(clip_state* c) {
     int frames = c->d.vi.num_frames;
     int period = c->d.frame_period > 0 ? c->d.frame_period : 1;
     c->slots = frames < 1 ? 1 : frames < period ? frames : period;
     c->pixels = (unsigned char*)malloc(c->slot_size * (size_t)c->slots + 1);
+    if (c->pixels == nullptr) return false;
     for (int s = 0; s < c->slots; s++) {
         unsigned char* slot = c->pixels + c->slot_size * (size_t)s;
         for (int p = 0; p < 4; p++) {
@@ -486,6 +501,7 @@ void fill_pixels(clip_state* c) {
             }
         }
     }
+    return true;
 }
 
 void fill_samples(clip_state* c) {
@@ -508,7 +524,10 @@ clip_state* make_clip(const description& d) {
     c->d = d;
     c->format = find_pixel_format(d.vi.pixel_type);
     lay_out_planes(c);
-    fill_pixels(c);
+    if (!fill_pixels(c)) {
+        delete c;
+        return nullptr;
+    }
     fill_samples(c);
     return c;
 }
@@ -632,11 +651,20 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
         return v;
     }
     chatter(d, "import");
+    if (d.import_delay_ms > 0) {
+        trace("import delay %d ms", d.import_delay_ms);
+        sleep_ms(d.import_delay_ms);
+    }
     standin_value v = make_value(d.result);
     switch (d.result) {
     case 'c':
         the_clip = make_clip(d);
         v.d.clip = the_clip;
+        if (the_clip == nullptr) {
+            error_text = "stand-in: no memory for the clip's pixels";
+            v = make_value('e');
+            v.d.string = error_text.c_str();
+        }
         break;
     case 'e':
         error_text = d.error_text;
@@ -690,11 +718,16 @@ STANDIN_EXPORT void* STANDIN_CC avs_get_frame(void* clip_handle, int n) {
         trace("get_frame %d failed", n);
         return nullptr;
     }
+    frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
+    if (f == nullptr) {
+        c->last_error = "stand-in: no memory for a frame";
+        trace("get_frame %d failed", n);
+        return nullptr;
+    }
     c->last_error = nullptr;
     chatter(c->d, "frame");
     c->held_frames++;
     trace("get_frame %d held=%d", n, c->held_frames);
-    frame_handle* f = (frame_handle*)malloc(sizeof(frame_handle));
     f->clip = c;
     f->n = n;
     f->own = nullptr;

@@ -88,7 +88,7 @@ int run_output(const output_steps* output, run_job* job) {
         if (status != STATUS_DONE && failure.what != nullptr)
             fprintf(stderr, "%s %lld%s%s\n", failure.what, (long long)failure.at, failure.suffix.separator,
                     failure.suffix.message);
-        else if (status == STATUS_OUTPUT_FAILED)
+        else if (status == STATUS_OUTPUT_FAILED && standard_output_error() != 0)
             report_standard_output_error();
     }
     status = output->finish(job, status);

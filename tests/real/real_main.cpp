@@ -1,8 +1,8 @@
 // The real groups: --runner=PATH [--launcher="CMD ..."] --library=DIR
 // --examples=DIR [--platform=OS-WIDTH], then any GoogleTest options. DIR
-// holds a real AviSynth+ library (tests/real/build-avisynth builds one). The
-// real-media group takes --ffms2=DIR (tests/real/build-ffms2) and
-// --avisynth-include=DIR (tests/real/avisynth-headers) as well.
+// holds a real AviSynth+ library (tests/real/build-avisynth builds one);
+// --avisynth-include=DIR its headers (tests/real/avisynth-headers). The
+// real-media group takes --ffms2=DIR (tests/real/build-ffms2) as well.
 #include <string.h>
 
 #include "expected_output.h"
@@ -51,10 +51,11 @@ int main(int argc, char** argv) {
         }
         return false;
     });
-    if (!read || e2e.runner.empty() || real_library_dir.empty() || e2e.examples_dir.empty()) {
+    if (!read || e2e.runner.empty() || real_library_dir.empty() || avisynth_include_dir.empty() ||
+        e2e.examples_dir.empty()) {
         fprintf(stderr,
                 "usage: zvk_real_tests --runner=PATH [--launcher=CMD] --library=DIR --examples=DIR "
-                "[--platform=OS-WIDTH] [--ffms2=DIR --avisynth-include=DIR]\n");
+                "--avisynth-include=DIR [--platform=OS-WIDTH] [--ffms2=DIR]\n");
         return 2;
     }
     return run_suite();

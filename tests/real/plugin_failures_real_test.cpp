@@ -1,8 +1,6 @@
 // A plugin of the tests' own (failing_plugin.c) fails at a frame or at an
 // audio sample, as a source meeting a damaged stream does: the runner ends
 // with the library's text and keeps everything it finished before.
-#include <stdlib.h>
-
 #include <algorithm>
 
 #include "expected_output.h"
@@ -12,32 +10,22 @@ namespace {
 
 class RealPluginFailures : public RealTest {
 protected:
-    // The plugin, compiled for the runner's platform against the AviSynth+
-    // headers and linked to the library under test; empty when no compiler
-    // for the platform is installed.
+    // The plugin, compiled against the AviSynth+ headers and linked to the
+    // library under test.
     std::string failing_plugin() {
-        std::string compiler = e2e.platform == "linux" ? (getenv("CC") ? getenv("CC") : "cc")
-                               : e2e.width == "32-bit" ? "i686-w64-mingw32-gcc"
-                                                       : "x86_64-w64-mingw32-gcc";
-        int found;
-        shell_output("command -v " + compiler, &found);
-        if (found != 0) return "";
-        bool linux = e2e.platform == "linux";
-        std::string plugin = path(linux ? "libfailing.so" : "failing.dll");
-        std::string library = linux ? "-L" + shell_quote(real_library_dir) + " -lavisynth"
-                                    : shell_quote(real_library_dir + "/AviSynth.dll");
-        // The 32-bit entry point is __stdcall; the library looks it up by
-        // its decorated name too.
-        shell(compiler + " -shared -O2 -Wall" + (linux ? " -fPIC" : "") + " -isystem " +
-              shell_quote(avisynth_include_dir) + " -o " + shell_quote(plugin) + " " +
-              shell_quote(ZVK_FAILING_PLUGIN_SOURCE) + " " + library);
+        std::string plugin = path("libfailing.so");
+        shell("${CC:-cc} -shared -fPIC -O2 -Wall -isystem " + shell_quote(avisynth_include_dir) + " -o " +
+              shell_quote(plugin) + " " + shell_quote(ZVK_FAILING_PLUGIN_SOURCE) + " -L" +
+              shell_quote(real_library_dir) + " -lavisynth");
         return plugin;
     }
 };
 
 TEST_F(RealPluginFailures, StatusTextAndWhatCameBefore) {
+    // The plugin cross-builds for Windows with mingw-w64, but this has not
+    // yet run under Wine.
+    if (e2e.platform != "linux") GTEST_SKIP() << "Linux only, for now";
     std::string plugin = failing_plugin();
-    if (plugin.empty()) GTEST_SKIP() << "no C compiler for " << e2e.platform << " " << e2e.width;
     // Frame f has luma 8 f, so that a frame out of place shows.
     const std::string source =
         "BlankClip(length=75, width=16, height=8, pixel_type=\"YV12\", fps=25, audio_rate=48000, channels=2, "

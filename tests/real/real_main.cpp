@@ -1,10 +1,16 @@
-// The real group: --runner=PATH [--launcher="CMD ..."] --library=DIR
+// The real groups: --runner=PATH [--launcher="CMD ..."] --library=DIR
 // --examples=DIR [--platform=OS-WIDTH], then any GoogleTest options. DIR
-// holds a real AviSynth+ library (tests/real/build-avisynth builds one).
+// holds a real AviSynth+ library (tests/real/build-avisynth builds one);
+// --avisynth-include=DIR its headers (tests/real/avisynth-headers). The
+// real-media group takes --ffms2=DIR (tests/real/build-ffms2) as well.
+#include <string.h>
+
 #include "expected_output.h"
 #include "real_test.h"
 
 std::string real_library_dir;
+std::string ffms2_dir;
+std::string avisynth_include_dir;
 
 run_request RealTest::real() {
     run_request request;
@@ -31,14 +37,25 @@ std::string RealTest::shell(const std::string& command) {
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     bool read = read_suite_options(argc, argv, [](const std::string& a) {
-        if (a.compare(0, 10, "--library=") != 0) return false;
-        real_library_dir = a.substr(10);
-        return true;
+        const struct {
+            const char* name;
+            std::string* value;
+        } options[] = {{"--library=", &real_library_dir},
+                       {"--ffms2=", &ffms2_dir},
+                       {"--avisynth-include=", &avisynth_include_dir}};
+        for (const auto& o : options) {
+            size_t n = strlen(o.name);
+            if (a.compare(0, n, o.name) != 0) continue;
+            *o.value = a.substr(n);
+            return true;
+        }
+        return false;
     });
-    if (!read || e2e.runner.empty() || real_library_dir.empty() || e2e.examples_dir.empty()) {
+    if (!read || e2e.runner.empty() || real_library_dir.empty() || avisynth_include_dir.empty() ||
+        e2e.examples_dir.empty()) {
         fprintf(stderr,
                 "usage: zvk_real_tests --runner=PATH [--launcher=CMD] --library=DIR --examples=DIR "
-                "[--platform=OS-WIDTH]\n");
+                "--avisynth-include=DIR [--platform=OS-WIDTH] [--ffms2=DIR]\n");
         return 2;
     }
     return run_suite();

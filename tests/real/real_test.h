@@ -11,6 +11,10 @@
 
 // The directory of the real library (--library=DIR).
 extern std::string real_library_dir;
+// The AviSynth+ headers (--avisynth-include=DIR), and the real-media group's
+// ffms2 plugin directory (--ffms2=DIR; empty in the real group).
+extern std::string avisynth_include_dir;
+extern std::string ffms2_dir;
 
 class RealTest : public ExampleTest {
 protected:

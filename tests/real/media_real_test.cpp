@@ -1,0 +1,106 @@
+// Real media through a real source plugin: frames and samples equal
+// FFmpeg's own decode, whole and in ranges that start anywhere in a GOP.
+#include "expected_output.h"
+#include "media_fixture.h"
+
+namespace {
+
+// The first frame that differs, or -1.
+long first_difference(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); i++)
+        if (a[i] != b[i]) return (long)i;
+    return a.size() == b.size() ? -1 : (long)std::min(a.size(), b.size());
+}
+
+std::vector<std::string> frames_between(const std::vector<std::string>& all, int first, int last) {
+    return slice(all, first, (size_t)(last - first + 1));
+}
+
+TEST_F(RealMedia, VideoEqualsFfmpegDecodeWholeAndInRanges) {
+    for (const medium& m : video_media) {
+        SCOPED_TRACE(m.file);
+        script(video_source(m));
+        shell(std::string("ffmpeg -nostdin -v error -y -i ") + media(m) + " -f rawvideo decoded.raw");
+        std::string raw = read_file(path("decoded.raw"));
+        size_t frame_bytes = raw.size() / m.frames;
+        ASSERT_EQ(raw.size(), frame_bytes * m.frames);
+        std::vector<std::string> ffmpeg;
+        for (int f = 0; f < m.frames; f++) ffmpeg.push_back(raw.substr(f * frame_bytes, frame_bytes));
+
+        std::vector<std::string> whole = y4m_frames(render({"--y4m", "@"}), frame_bytes);
+        EXPECT_EQ(whole.size(), (size_t)m.frames);
+        EXPECT_EQ(first_difference(whole, ffmpeg), -1);
+
+        // ffprobe's count is the clip's: its last frame renders, one more is
+        // outside the clip.
+        EXPECT_EQ(shell("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
+                        "-of csv=p=0 " + media(m)),
+                  std::to_string(m.frames) + "\n");
+        std::string last = std::to_string(m.frames - 1), beyond = std::to_string(m.frames);
+        EXPECT_EQ(first_difference(y4m_frames(render({"--frames", last, last, "--y4m", "@"}), frame_bytes),
+                                   frames_between(ffmpeg, m.frames - 1, m.frames - 1)),
+                  -1);
+        EXPECT_EQ(run_avs({"--frames", beyond, beyond, "--y4m", "@"}, read_file(path("clip.avs"))).status, 2);
+
+        // Mid-GOP to mid-GOP across a keyframe, the keyframe alone, the frame
+        // before it alone, then three parts that split the clip mid-GOP.
+        const int g = m.gop, n = m.frames;
+        const int ranges[][2] = {{g / 2 + 1, g + g / 2}, {g, g}, {g - 1, g - 1}, {0, n / 3 - 1},
+                                 {n / 3, 2 * n / 3 - 1}, {2 * n / 3, n - 1}};
+        std::vector<std::string> joined;
+        for (const auto& range : ranges) {
+            SCOPED_TRACE(std::to_string(range[0]) + ".." + std::to_string(range[1]));
+            std::vector<std::string> part = y4m_frames(
+                render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--y4m", "@"}), frame_bytes);
+            EXPECT_EQ(first_difference(part, frames_between(ffmpeg, range[0], range[1])), -1);
+            if (range[0] == 0 || !joined.empty()) joined.insert(joined.end(), part.begin(), part.end());
+        }
+        EXPECT_EQ(first_difference(joined, ffmpeg), -1);
+    }
+}
+
+TEST_F(RealMedia, FlacAudioEqualsFfmpegDecodeWholeAndInRanges) {
+    script(dubbed_source());
+    shell("ffmpeg -nostdin -v error -y -i " + media(flac_51) + " -f s16le decoded.raw");
+    std::string ffmpeg = read_file(path("decoded.raw"));
+    ASSERT_EQ(ffmpeg.size(), 120 * frame_audio_bytes);
+
+    std::string wav = render({"--wav", "@"});
+    EXPECT_EQ(wav.compare(20, 4, std::string("\x01\x00\x06\x00", 4)), 0) << "PCM, six channels";
+    EXPECT_TRUE(wav_samples(wav) == ffmpeg);
+
+    const int ranges[][2] = {{30, 70}, {50, 50}, {49, 49}, {0, 39}, {40, 79}, {80, 119}};
+    std::string joined;
+    for (const auto& range : ranges) {
+        SCOPED_TRACE(std::to_string(range[0]) + ".." + std::to_string(range[1]));
+        std::string part =
+            wav_samples(render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--wav", "@"}));
+        EXPECT_TRUE(part == ffmpeg.substr(range[0] * frame_audio_bytes, (range[1] - range[0] + 1) * frame_audio_bytes));
+        if (range[0] == 0 || !joined.empty()) joined += part;
+    }
+    EXPECT_TRUE(joined == ffmpeg);
+}
+
+TEST_F(RealMedia, ValidationRendersEveryFrame) {
+    script(video_source(video_media[1]));
+    run_result r = run_avs({"--validate", "@", "@csv"}, read_file(path("clip.avs")));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(item(text_lines(r.out), -1), "rendered=48");
+    std::vector<std::string> rows = read_lines(path("frames.csv"));
+    EXPECT_EQ(rows.size(), 49u);
+    EXPECT_EQ(item(rows, -1).substr(0, 3), "47,");
+}
+
+// Out-of-order requests make a long-GOP source seek back, which is slow:
+// a short stretch.
+TEST_F(RealMedia, PrefetchGivesTheSameFrames) {
+    const medium& m = video_media[0];
+    script(video_source(m) + "Trim(40, 69)\n");
+    std::string plain = render({"--y4m", "@"});
+    script(video_source(m) + "Trim(40, 69)\nPrefetch(2)\n");
+    std::string prefetched = render({"--y4m", "@"});
+    EXPECT_EQ(y4m_frames(prefetched, 320 * 240 * 3 / 2).size(), 30u);
+    EXPECT_TRUE(prefetched == plain);
+}
+
+}  // namespace

@@ -10,7 +10,7 @@
 //                  [--real-library=DIR]
 //   zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH
 //                  [--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N]
-//                  [--only=8-bit,10-bit,Blur]
+//                  [--only=8-bit,10-bit,Blur] [--consumers=cat,ffmpeg,x264,slow]
 //
 // With the real AviSynth+ library (--real-library, the directory that holds
 // it), the y4m mode also times a cheap source and a filtered one: fetching
@@ -53,6 +53,7 @@ struct options {
     std::string plain;          // the plain writer, for the consumers mode
     std::string before;         // another runner, for the consumers mode
     std::string only;           // sources of the consumers mode to run; empty: all
+    std::string consumers;      // and consumers, by their first word; empty: all
 };
 
 struct measurement {
@@ -327,8 +328,8 @@ std::string load_average(void) {
     return s;
 }
 
-bool wanted(const options& o, const std::string& name) {
-    return o.only.empty() || ("," + o.only + ",").find("," + name + ",") != std::string::npos;
+bool listed(const std::string& list, const std::string& name) {
+    return list.empty() || ("," + list + ",").find("," + name + ",") != std::string::npos;
 }
 
 // Runner against plain writer, and the runner before a change, through each
@@ -356,9 +357,9 @@ int bench_consumers(const options& o) {
                ".Animate(0, 63, \"Crop\", 0, 0, 1920, 1080, 0, 68040, 1920, 1080)"
                ".Loop().Trim(0, " + std::to_string(o.frames - 1) + ")\n";
     };
-    if (wanted(o, "8-bit")) sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
-    if (wanted(o, "10-bit")) sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
-    if (real && wanted(o, "Blur"))
+    if (listed(o.only, "8-bit")) sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
+    if (listed(o.only, "10-bit")) sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
+    if (real && listed(o.only, "Blur"))
         sources.push_back({"Blur", "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, " +
                                        std::to_string(o.frames - 1) + ").Blur(1.0)\n",
                            o.real_library});
@@ -376,6 +377,10 @@ int bench_consumers(const options& o) {
         consumers.push_back(
             {"x264 ultrafast", {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"}});
     consumers.push_back({"slow reader", {}});
+    for (size_t c = consumers.size(); c-- > 0;) {
+        std::string name = consumers[c].name;
+        if (!listed(o.consumers, name.substr(0, name.find(' ')))) consumers.erase(consumers.begin() + c);
+    }
     std::vector<writer> writers = {{o.runner, true}, {o.plain, false}};
     if (!o.before.empty()) writers.push_back({o.before, true});
     // times[source][consumer][writer]: the runs' seconds
@@ -400,24 +405,26 @@ int bench_consumers(const options& o) {
                 }
             }
         }
-    }
-    printf("%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
-           real ? "real AviSynth+" : "stand-in", o.frames, o.runs, load_before.c_str(), load_average().c_str());
-    printf("| source | consumer | runner | plain writer | runner / plain |%s\n",
-           o.before.empty() ? "" : " runner before | before / plain |");
-    printf("|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|");
-    for (size_t s = 0; s < sources.size(); s++) {
-        for (size_t c = 0; c < consumers.size(); c++) {
-            if (times[s][c][0].empty()) continue;
-            double runner = median(times[s][c][0]), plain = median(times[s][c][1]);
-            printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner, plain,
-                   runner / plain);
-            if (!o.before.empty()) {
-                double before = median(times[s][c][2]);
-                printf(" %.3f | %.3f |", before, before / plain);
+        // The table so far: a shared machine may not allow every round.
+        printf("%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
+               real ? "real AviSynth+" : "stand-in", o.frames, run + 1, load_before.c_str(), load_average().c_str());
+        printf("| source | consumer | runner | plain writer | runner / plain |%s\n",
+               o.before.empty() ? "" : " runner before | before / plain |");
+        printf("|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|");
+        for (size_t s = 0; s < sources.size(); s++) {
+            for (size_t c = 0; c < consumers.size(); c++) {
+                if (times[s][c][0].empty()) continue;
+                double runner = median(times[s][c][0]), plain = median(times[s][c][1]);
+                printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner, plain,
+                       runner / plain);
+                if (!o.before.empty()) {
+                    double before = median(times[s][c][2]);
+                    printf(" %.3f | %.3f |", before, before / plain);
+                }
+                printf("\n");
             }
-            printf("\n");
         }
+        fflush(stdout);
     }
     std::string cleanup = "rm -rf " + dir;
     return system(cleanup.c_str()) == 0 ? 0 : 1;
@@ -445,6 +452,7 @@ int main(int argc, char** argv) {
         else if ((v = value("--plain=")) != nullptr) o.plain = v;
         else if ((v = value("--before=")) != nullptr) o.before = v;
         else if ((v = value("--only=")) != nullptr) o.only = v;
+        else if ((v = value("--consumers=")) != nullptr) o.consumers = v;
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
         }
@@ -461,7 +469,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
                         "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
                         "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
-                        "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B]\n");
+                        "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);

@@ -10,7 +10,7 @@
 
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
-#include "output/y4m_writer.h"
+#include "formats/pixel_format.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -21,11 +21,13 @@ int main(int argc, char** argv) {
     setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     if (avs_load_library() == nullptr) return 1;
     imported_script script;
-    int status = import_script(RUN_Y4M, argv[1], stderr, &script);
+    int status = import_script(argv[1], -1, stderr, &script);
     if (status != 0) return status;
     const AVS_VideoInfo* vi = script.video_info;
-    status = write_y4m_header(vi, vi->fps_numerator, vi->fps_denominator);
-    if (status != 0) return status;
+    const char* tag = chroma_tag(vi);
+    if (tag == nullptr) return 4;
+    printf("YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, vi->fps_numerator,
+           vi->fps_denominator, tag);
     static const int planes[] = {AVS_PLANAR_Y, AVS_PLANAR_U, AVS_PLANAR_V};
     for (int n = 0; n < vi->num_frames; n++) {
         AVS_VideoFrame* frame = avs_library->avs_get_frame(script.clip, n);

@@ -13,14 +13,15 @@ static const double margin = 1.10;
 // A gain this large means the machine changed (the consumer moved to
 // another CPU, say): the next sweep comes soon.
 static const double upheaval = 1.5;
-// A size's steps up and down in one sweep that differ this much: the dearer
-// one was paused by something else than the pipe.
-static const double outlier = 2.0;
 // So does the size in use costing this much more, or less, than at the last
-// sweep over most parts of a watch of so many bytes (a few parts are the
-// pauses of a busy machine): then a sweep follows at once.
+// sweep in most parts of a watch (a few parts are the pauses of a busy
+// machine): then a sweep follows at once. The watch is TUNER_WATCH_PARTS
+// parts of so many bytes: 32 MiB.
 static const double drift = 3.0;
 static const uint64_t watch_part_length = 4u << 20;
+// A size's steps up and down in one sweep whose costs differ this much: the
+// dearer one was paused by something else than the pipe.
+static const double outlier = 2.0;
 // Used until the first sweep has spoken: a good size on most machines.
 static const int first_size = 4;  // 64 KiB
 // Written before the first sweep: while the consumer starts up, every size
@@ -106,8 +107,8 @@ static void end_step(write_size_tuner* tuner) {
     if (++tuner->step == 2 * TUNER_SIZES) end_sweep(tuner);
 }
 
-// The watch's verdict: the size in use costs what it did at the last sweep
-// in at most half of its parts.
+// The watch's verdict: the size in use is off by the drift factor from what
+// it cost at the last sweep in most parts of the watch.
 static bool drifted(const write_size_tuner* tuner) {
     if (tuner->in_use_cost <= 0) return false;
     int off = 0;

@@ -8,11 +8,21 @@
 //   zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N]
 //                  [--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...]
 //                  [--real-library=DIR]
+//   zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH
+//                  [--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N]
+//                  [--only=8-bit,10-bit,Blur] [--consumers=cat,ffmpeg,x264,slow]
 //
 // With the real AviSynth+ library (--real-library, the directory that holds
 // it), the y4m mode also times a cheap source and a filtered one: fetching
 // alone (--validate without a CSV), the runner's whole --y4m run, and how
 // well the two overlap: total / max(fetch only, the cheap source's total).
+//
+// The consumers mode pipes the runner's --y4m stream, and the plain writer's
+// (bench/plain_writer.cpp: rows copied into a 4 KiB stdio buffer), into real
+// consumers (cat, ffmpeg, x264, and a slow reader that hashes every byte)
+// and compares the wall times of the whole pipelines: 1080p frames of 8 and
+// 10 bits that are not cache-hot, and a filtered script. --before adds
+// another runner binary (the one before a change) to the same rounds.
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -40,6 +50,10 @@ struct options {
     int seconds = 3600;
     std::vector<size_t> sizes;  // ideal write sizes; default 4 KiB to 1 MiB
     std::string real_library;   // directory of a real AviSynth+, or empty
+    std::string plain;          // the plain writer, for the consumers mode
+    std::string before;         // another runner, for the consumers mode
+    std::string only;           // sources of the consumers mode to run; empty: all
+    std::string consumers;      // and consumers, by their first word; empty: all
 };
 
 struct measurement {
@@ -56,13 +70,10 @@ double now_seconds() {
     return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
-// Starts child() with its standard output on a pipe, reads the pipe to its
-// end and discards the bytes.
+// Starts child() with its standard output on the pipe fds and its standard
+// error on the null device.
 template <typename Child>
-measurement consume(Child child) {
-    int fds[2];
-    if (pipe(fds) != 0) abort();
-    double start = now_seconds();
+pid_t start_writer(const int fds[2], Child child) {
     pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
@@ -73,6 +84,17 @@ measurement consume(Child child) {
         child();
         _exit(127);
     }
+    return pid;
+}
+
+// Starts child() with its standard output on a pipe, reads the pipe to its
+// end and discards the bytes.
+template <typename Child>
+measurement consume(Child child) {
+    int fds[2];
+    if (pipe(fds) != 0) abort();
+    double start = now_seconds();
+    pid_t pid = start_writer(fds, child);
     close(fds[1]);
     static char buffer[1 << 20];
     long long total = 0;
@@ -222,6 +244,192 @@ bool have_program(const char* name) {
     return system(probe.c_str()) == 0;
 }
 
+// The consumers of the consumers mode; each reads standard input to its
+// end, with standard output and error on the null device.
+struct consumer {
+    const char* name;
+    std::vector<const char*> command;  // empty: the slow reader below
+};
+
+// A reader slower than the pipe: 4 KiB reads, every byte hashed.
+void slow_reader(void) {
+    static unsigned char buffer[4096];
+    uint32_t hash = 2166136261u;
+    for (;;) {
+        ssize_t n = read(0, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; i++) hash = (hash ^ buffer[i]) * 16777619u;
+    }
+    _exit(hash == 0 ? 1 : 0);
+}
+
+struct pipeline_result {
+    double seconds;
+    int writer_status;
+    int consumer_status;
+};
+
+// Runs writer SCRIPT | consumer and times it from the start to the end of
+// both.
+struct writer {
+    std::string path;
+    bool runner;  // takes --y4m before the script
+};
+
+pipeline_result run_pipeline(const writer& w, const std::string& script, const std::string& library,
+                             const consumer& c) {
+    int fds[2];
+    if (pipe(fds) != 0) abort();
+    double start = now_seconds();
+    pid_t writer_pid = start_writer(fds, [&]() {
+        setenv("LD_LIBRARY_PATH", library.c_str(), 1);
+        unsetenv("ZVK_STANDIN_TRACE");
+        if (w.runner)
+            execl(w.path.c_str(), w.path.c_str(), "--y4m", script.c_str(), (char*)nullptr);
+        else
+            execl(w.path.c_str(), w.path.c_str(), script.c_str(), (char*)nullptr);
+    });
+    pid_t consumer_pid = fork();
+    if (consumer_pid == 0) {
+        close(fds[1]);
+        dup2(fds[0], 0);
+        close(fds[0]);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        if (c.command.empty()) slow_reader();
+        std::vector<const char*> argv = c.command;
+        argv.push_back(nullptr);
+        execvp(argv[0], (char* const*)argv.data());
+        _exit(127);
+    }
+    close(fds[0]);
+    close(fds[1]);
+    int writer_status = 0, consumer_status = 0;
+    waitpid(writer_pid, &writer_status, 0);
+    waitpid(consumer_pid, &consumer_status, 0);
+    pipeline_result r;
+    r.seconds = now_seconds() - start;
+    r.writer_status = WIFEXITED(writer_status) ? WEXITSTATUS(writer_status) : -1;
+    r.consumer_status = WIFEXITED(consumer_status) ? WEXITSTATUS(consumer_status) : -1;
+    return r;
+}
+
+std::string load_average(void) {
+    char text[128] = "";
+    FILE* f = fopen("/proc/loadavg", "r");
+    if (f != nullptr) {
+        if (fgets(text, sizeof text, f) == nullptr) text[0] = '\0';
+        fclose(f);
+    }
+    std::string s = text;
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+}
+
+bool listed(const std::string& list, const std::string& name) {
+    return list.empty() || ("," + list + ",").find("," + name + ",") != std::string::npos;
+}
+
+// Runner against plain writer, and the runner before a change, through each
+// consumer; rounds interleave every writer of every row, alternating the
+// order, and the figures are medians.
+int bench_consumers(const options& o) {
+    char pattern[] = "/tmp/zvk_bench.XXXXXX";
+    std::string dir = mkdtemp(pattern);
+    struct source {
+        std::string name, text, library;
+    };
+    std::vector<source> sources;
+    bool real = !o.real_library.empty();
+    std::string standin = o.standin + "/complete";
+    // Not cache-hot: distinct frames in turn, more than the caches hold (16
+    // of the stand-in's, made at import; 64 of the real library's).
+    auto distinct = [&](const char* type) {
+        if (!real)
+            return "width = 1920\nheight = 1080\npixel_type = " + std::string(type) + "\nfps = 25/1\nframes = " +
+                   std::to_string(o.frames) + "\nframe_period = 16\n";
+        // 64 bands of one tall frame that the library makes once, each a
+        // frame in turn (cropping copies nothing).
+        return "ColorBars(width=1920, height=69120, pixel_type=\"" + std::string(type) +
+               "\").KillAudio().Trim(0, 63)"
+               ".Animate(0, 63, \"Crop\", 0, 0, 1920, 1080, 0, 68040, 1920, 1080)"
+               ".Loop().Trim(0, " + std::to_string(o.frames - 1) + ")\n";
+    };
+    if (listed(o.only, "8-bit")) sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
+    if (listed(o.only, "10-bit")) sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
+    if (real && listed(o.only, "Blur"))
+        sources.push_back({"Blur", "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, " +
+                                       std::to_string(o.frames - 1) + ").Blur(1.0)\n",
+                           o.real_library});
+    for (size_t i = 0; i < sources.size(); i++) {
+        std::string path = dir + "/consumers_" + std::to_string(i) + ".avs";
+        FILE* f = fopen(path.c_str(), "wb");
+        fputs(sources[i].text.c_str(), f);
+        fclose(f);
+        sources[i].text = path;
+    }
+    std::vector<consumer> consumers = {{"cat", {"cat"}}};
+    if (have_program("ffmpeg"))
+        consumers.push_back({"ffmpeg -f null", {"ffmpeg", "-v", "error", "-f", "yuv4mpegpipe", "-i", "-", "-f", "null", "-"}});
+    if (have_program("x264"))
+        consumers.push_back(
+            {"x264 ultrafast", {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"}});
+    consumers.push_back({"slow reader", {}});
+    for (size_t c = consumers.size(); c-- > 0;) {
+        std::string name = consumers[c].name;
+        if (!listed(o.consumers, name.substr(0, name.find(' ')))) consumers.erase(consumers.begin() + c);
+    }
+    std::vector<writer> writers = {{o.runner, true}, {o.plain, false}};
+    if (!o.before.empty()) writers.push_back({o.before, true});
+    // times[source][consumer][writer]: the runs' seconds
+    std::vector<std::vector<std::vector<std::vector<double>>>> times(
+        sources.size(), std::vector<std::vector<std::vector<double>>>(
+                            consumers.size(), std::vector<std::vector<double>>(writers.size())));
+    std::string load_before = load_average();
+    for (int run = 0; run < o.runs; run++) {
+        for (size_t s = 0; s < sources.size(); s++) {
+            // The filtered script shows the overlap, not the consumer: cat only.
+            size_t consumer_count = sources[s].name == "Blur" ? 1 : consumers.size();
+            for (size_t c = 0; c < consumer_count; c++) {
+                for (size_t k = 0; k < writers.size(); k++) {
+                    size_t w = (k + run) % writers.size();
+                    pipeline_result r = run_pipeline(writers[w], sources[s].text, sources[s].library, consumers[c]);
+                    if (r.writer_status != 0 || r.consumer_status != 0) {
+                        fprintf(stderr, "%s | %s on %s failed: statuses %d and %d\n", writers[w].path.c_str(),
+                                consumers[c].name, sources[s].name.c_str(), r.writer_status, r.consumer_status);
+                        return 1;
+                    }
+                    times[s][c][w].push_back(r.seconds);
+                }
+            }
+        }
+        // The table so far: a shared machine may not allow every round.
+        printf("%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
+               real ? "real AviSynth+" : "stand-in", o.frames, run + 1, load_before.c_str(), load_average().c_str());
+        printf("| source | consumer | runner | plain writer | runner / plain |%s\n",
+               o.before.empty() ? "" : " runner before | before / plain |");
+        printf("|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|");
+        for (size_t s = 0; s < sources.size(); s++) {
+            for (size_t c = 0; c < consumers.size(); c++) {
+                if (times[s][c][0].empty()) continue;
+                double runner = median(times[s][c][0]), plain = median(times[s][c][1]);
+                printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner, plain,
+                       runner / plain);
+                if (!o.before.empty()) {
+                    double before = median(times[s][c][2]);
+                    printf(" %.3f | %.3f |", before, before / plain);
+                }
+                printf("\n");
+            }
+        }
+        fflush(stdout);
+    }
+    std::string cleanup = "rm -rf " + dir;
+    return system(cleanup.c_str()) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -241,6 +449,10 @@ int main(int argc, char** argv) {
         else if ((v = value("--big-frames=")) != nullptr) o.big_frames = atoi(v);
         else if ((v = value("--seconds=")) != nullptr) o.seconds = atoi(v);
         else if ((v = value("--real-library=")) != nullptr) o.real_library = v;
+        else if ((v = value("--plain=")) != nullptr) o.plain = v;
+        else if ((v = value("--before=")) != nullptr) o.before = v;
+        else if ((v = value("--only=")) != nullptr) o.only = v;
+        else if ((v = value("--consumers=")) != nullptr) o.consumers = v;
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
         }
@@ -249,9 +461,15 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    if (o.mode == "consumers" && !o.plain.empty() && !o.runner.empty() && !o.standin.empty()) {
+        signal(SIGPIPE, SIG_IGN);
+        return bench_consumers(o);
+    }
     if (o.runner.empty() || o.standin.empty() || (o.mode != "y4m" && o.mode != "wav")) {
         fprintf(stderr, "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
-                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n");
+                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
+                        "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
+                        "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);

@@ -92,9 +92,13 @@ static int held_count = 0;
 static size_t held_bytes = 0;
 static write_size_tuner tuner;
 static bool tuner_started = false;
+// When the stream's wall time last went to the tuner: the start of the
+// chunk, or the end of its last write.
+static double timed_until = 0.0;
 
-// Writes the held segments, timing the writes alone for the tuner. A write
-// error drops them, and is kept.
+// Writes the held segments and gives the tuner the wall time since the
+// last write of the chunk ended, gathering included. A write error drops
+// them, and is kept.
 static void write_held(void) {
     // Anything the stream's own buffer holds (the header) goes first.
     flush_standard_output();
@@ -102,7 +106,6 @@ static void write_held(void) {
     size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
-    double start = monotonic_seconds();
     while (left > 0) {
         ssize_t written = writev(descriptor, next, left);
         if (written < 0) {
@@ -125,7 +128,9 @@ static void write_held(void) {
             next->iov_len -= (size_t)written;
         }
     }
-    tuner_record(&tuner, bytes, monotonic_seconds() - start);
+    double now = monotonic_seconds();
+    tuner_record(&tuner, bytes, now - timed_until);
+    timed_until = now;
     held_count = 0;
     held_bytes = 0;
 }
@@ -156,6 +161,8 @@ void write_stream_chunk(const stream_chunk* chunk) {
         tuner_start(&tuner);
         tuner_started = true;
     }
+    // The wait for this chunk (its fetch) is not the stream's cost.
+    timed_until = monotonic_seconds();
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
         for (int y = 0; y < rows.count; y++) hold(rows.first + y * rows.pitch, rows.row_size);

@@ -3,6 +3,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "exit_status.h"
+
 void usage(bool extended) {
     fprintf(stderr, "usage: zvk_avs_runner --validate script.avs [frames.csv]\n");
     fprintf(stderr, "       zvk_avs_runner --validate-real script.avs [frames.csv]\n");
@@ -60,9 +62,12 @@ struct option_form {
 
 // In the order they are compared.
 static const option_form option_forms[] = {
-    {"--validate", RUN_VALIDATE, 3, 4},   {"--validate-real", RUN_VALIDATE_REAL, 3, 4},
-    {"--check-source", RUN_CHECK_SOURCE, 4, 4}, {"--y4m", RUN_Y4M, 3, 3},
-    {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5}, {"--wav", RUN_WAV, 3, 3},
+    {"--validate", RUN_VALIDATE, 3, 4},
+    {"--validate-real", RUN_VALIDATE_REAL, 3, 4},
+    {"--check-source", RUN_CHECK_SOURCE, 4, 4},
+    {"--y4m", RUN_Y4M, 3, 3},
+    {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5},
+    {"--wav", RUN_WAV, 3, 3},
     {"--rf64", RUN_RF64, 3, 3},
 };
 
@@ -85,7 +90,7 @@ static bool read_frame_number(const char* text, int* frame) {
 static int parse_form(int argc, char** argv, run_options* options, bool extended) {
     if (argc < 3 || argc > 5) {
         usage(extended);
-        return 2;
+        return STATUS_CANNOT_START;
     }
     const option_form* form = nullptr;
     for (const option_form& candidate : option_forms) {
@@ -96,7 +101,7 @@ static int parse_form(int argc, char** argv, run_options* options, bool extended
     }
     if (form == nullptr || argc < form->min_argc || argc > form->max_argc) {
         usage(extended);
-        return 2;
+        return STATUS_CANNOT_START;
     }
     options->mode = form->mode;
     options->script_path = argv[argc - 1];
@@ -106,55 +111,82 @@ static int parse_form(int argc, char** argv, run_options* options, bool extended
         options->script_path = argv[2];
         options->csv_path = argc == 4 ? argv[3] : nullptr;
         break;
-    case RUN_CHECK_SOURCE:
-        options->expected_source_id = parse_lenient_int64(argv[2]);
-        break;
+    case RUN_CHECK_SOURCE: options->expected_source_id = parse_lenient_int64(argv[2]); break;
     case RUN_Y4M_SKIP_DROP:
         options->fps_num = parse_lenient_uint32(argv[2]);
         options->fps_den = parse_lenient_uint32(argv[3]);
         if (options->fps_num == 0 || options->fps_den == 0) {
             fprintf(stderr, "Y4M fps numerator and denominator must be positive\n");
-            return 2;
+            return STATUS_CANNOT_START;
         }
         break;
-    default:
-        break;
+    default: break;
     }
-    return 0;
+    return STATUS_DONE;
 }
 
-// "--frames FIRST LAST" before a rendering form.
-static int parse_frame_range(int argc, char** argv, run_options* options) {
-    if (argc < 4) {
-        usage(true);
-        return 2;
-    }
+// "--frames FIRST LAST": the frames to render.
+static int take_frame_range(char** values, run_options* options) {
     int first = 0, last = 0;
-    for (int i = 2; i <= 3; i++) {
-        if (!read_frame_number(argv[i], i == 2 ? &first : &last)) {
-            fprintf(stderr, "--frames needs two frame numbers (0, 1, 2, ...), not \"%s\"\n", argv[i]);
-            return 2;
+    for (int i = 0; i < 2; i++) {
+        if (!read_frame_number(values[i], i == 0 ? &first : &last)) {
+            fprintf(stderr, "--frames needs two frame numbers (0, 1, 2, ...), not \"%s\"\n", values[i]);
+            return STATUS_CANNOT_START;
         }
     }
     if (first > last) {
         fprintf(stderr, "--frames %d %d: the first frame comes after the last\n", first, last);
-        return 2;
-    }
-    // The form sees the range as if it were its program name.
-    int status = parse_form(argc - 3, argv + 3, options, true);
-    if (status != 0) return status;
-    if (options->mode == RUN_CHECK_SOURCE) {
-        usage(true);
-        return 2;
+        return STATUS_CANNOT_START;
     }
     options->has_frame_range = true;
     options->first_frame = first;
     options->last_frame = last;
-    return 0;
+    return STATUS_DONE;
 }
+
+// Options that come before a form, each once, in any order. A new one is a
+// row here and a field of run_options.
+struct leading_option {
+    const char* name;
+    int value_count;                                   // the arguments after the name
+    int (*take)(char** values, run_options* options);  // 0, or 2 (reported)
+};
+
+static const leading_option leading_options[] = {
+    {"--frames", 2, take_frame_range},
+};
+
+static const leading_option* find_leading_option(const char* name) {
+    for (const leading_option& option : leading_options)
+        if (strcmp(name, option.name) == 0) return &option;
+    return nullptr;
+}
+
+// Forms that a frame range cannot apply to.
+static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE; }
 
 int parse_command_line(int argc, char** argv, run_options* options) {
     memset(options, 0, sizeof *options);
-    if (argc >= 2 && strcmp(argv[1], "--frames") == 0) return parse_frame_range(argc, argv, options);
-    return parse_form(argc, argv, options, argc >= 2 && strcmp(argv[1], "--rf64") == 0);
+    int at = 1;
+    bool taken[sizeof leading_options / sizeof leading_options[0]] = {};
+    for (const leading_option* option; at < argc && (option = find_leading_option(argv[at])) != nullptr;) {
+        size_t row = (size_t)(option - leading_options);
+        if (taken[row] || argc - at - 1 < option->value_count) {
+            usage(true);
+            return STATUS_CANNOT_START;
+        }
+        taken[row] = true;
+        int status = option->take(argv + at + 1, options);
+        if (status != STATUS_DONE) return status;
+        at += 1 + option->value_count;
+    }
+    bool extended = at > 1 || (argc >= 2 && strcmp(argv[1], "--rf64") == 0);
+    // The form sees the last leading argument as if it were its program name.
+    int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
+    if (status != STATUS_DONE) return status;
+    if (options->has_frame_range && !takes_frame_range(options->mode)) {
+        usage(true);
+        return STATUS_CANNOT_START;
+    }
+    return STATUS_DONE;
 }

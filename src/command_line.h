@@ -1,33 +1,20 @@
-// The command line: seven options, each with a fixed set of argument counts,
-// optionally after a frame range ("--frames FIRST LAST").
+// The command line: seven forms, each with a fixed set of argument counts,
+// optionally after leading options ("--frames FIRST LAST"), each of which
+// sets part of run_options.
 #ifndef ZVK_COMMAND_LINE_H
 #define ZVK_COMMAND_LINE_H
 
 #include <stdint.h>
 
-// The values are fixed: the program tests the two families by value.
-enum run_mode {
-    RUN_VALIDATE = 0,
-    RUN_VALIDATE_REAL = 1,
-    RUN_Y4M = 2,
-    RUN_Y4M_SKIP_DROP = 3,
-    RUN_WAV = 4,
-    RUN_CHECK_SOURCE = 5,
-    RUN_RF64 = 6,
-};
-
-inline bool is_validation_mode(run_mode mode) { return mode < 2; }
-inline bool is_y4m_mode(run_mode mode) { return (unsigned)mode - 2u < 2u; }
-inline bool is_audio_mode(run_mode mode) { return mode == RUN_WAV || mode == RUN_RF64; }
-inline bool is_stream_mode(run_mode mode) { return is_y4m_mode(mode) || is_audio_mode(mode); }
+#include "run_mode.h"
 
 struct run_options {
     run_mode mode;
     const char* script_path;
     const char* csv_path;  // null when not given
     int64_t expected_source_id;
-    uint32_t fps_num;  // 0: take the clip's
-    uint32_t fps_den;  // 0: take the clip's
+    uint32_t fps_num;      // 0: take the clip's
+    uint32_t fps_den;      // 0: take the clip's
     bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
     int first_frame;
     int last_frame;

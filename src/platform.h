@@ -8,13 +8,13 @@
 
 #if defined(_WIN32)
 #define AVS_LIBRARY_FILE "AviSynth.dll"
-#define RUNNER_PLATFORM "windows"
+#define RUNNER_PLATFORM  "windows"
 #elif defined(__APPLE__)
 #define AVS_LIBRARY_FILE "libavisynth.dylib"
-#define RUNNER_PLATFORM "macos"
+#define RUNNER_PLATFORM  "macos"
 #else
 #define AVS_LIBRARY_FILE "libavisynth.so"
-#define RUNNER_PLATFORM "linux"
+#define RUNNER_PLATFORM  "linux"
 #endif
 
 #if UINTPTR_MAX > 0xFFFFFFFFu

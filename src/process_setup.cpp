@@ -45,7 +45,8 @@ static BOOL WINAPI on_console_event(DWORD event) {
     if (!interruption.compare_exchange_strong(expected, (int)event + 1)) ExitProcess(interrupted_status);
     // After a close, logoff or shutdown event the system ends the process as
     // soon as this returns: wait for the run to end it instead.
-    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) Sleep(INFINITE);
+    if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT)
+        Sleep(INFINITE);
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 #include "run_end.h"
 
 #include "checkpoint_log.h"
+#include "exit_status.h"
 #include "process_setup.h"
 
 #if defined(_WIN32)

@@ -4,10 +4,6 @@
 
 #include <stdio.h>
 
-// The status of a run that stopped because it was asked to (see
-// watch_for_interruption); never an exit status.
-enum { STATUS_INTERRUPTED = -1 };
-
 // The checkpoint log end_run closes; the driver sets it once the log is open.
 extern FILE* end_run_log;
 

@@ -26,8 +26,8 @@ struct avs_slot {
 #define AVS_REQUIRED_SLOT(name, result, parameters) {#name, offsetof(AVS_Library, name), 1},
 #define AVS_OPTIONAL_SLOT(name, result, parameters) {#name, offsetof(AVS_Library, name), 0},
 
-static const avs_slot avs_slots[] = {
-    AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT) AVS_OPTIONAL_FUNCTIONS(AVS_OPTIONAL_SLOT)};
+static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
+                                         AVS_OPTIONAL_FUNCTIONS(AVS_OPTIONAL_SLOT)};
 
 #if defined(_WIN32)
 
@@ -63,9 +63,8 @@ static void* open_library(void) {
 #else
     // The unversioned name first, then the interface versions that carry the
     // frame property API, newest first.
-    static const char* const names[] = {"libavisynth.so",    "libavisynth.so.12",
-                                        "libavisynth.so.11", "libavisynth.so.10",
-                                        "libavisynth.so.9",  "libavisynth.so.8"};
+    static const char* const names[] = {"libavisynth.so",    "libavisynth.so.12", "libavisynth.so.11",
+                                        "libavisynth.so.10", "libavisynth.so.9",  "libavisynth.so.8"};
 #endif
     // The loader's answer to the first name is kept: later names are only
     // tried in case the unversioned link is missing.
@@ -83,14 +82,16 @@ static void* open_library(void) {
                           name == names[0] ? "" : ",", name);
     }
     if (n > 0 && (size_t)n < sizeof load_problem)
-        snprintf(load_problem + n, sizeof load_problem - (size_t)n, "; the loader answered: %s", first_answer);
+        snprintf(load_problem + n, sizeof load_problem - (size_t)n, "; the loader answered: %s",
+                 first_answer);
     return nullptr;
 }
 
 static void describe_missing_name(void* handle, const char* name) {
     Dl_info info;
     void* any = dlsym(handle, "avs_create_script_environment");
-    const char* file = any != nullptr && dladdr(any, &info) != 0 && info.dli_fname ? info.dli_fname : "the library";
+    const char* file =
+        any != nullptr && dladdr(any, &info) != 0 && info.dli_fname ? info.dli_fname : "the library";
     snprintf(load_problem, sizeof load_problem, "%s lacks %s, which the runner requires", file, name);
 }
 

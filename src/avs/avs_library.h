@@ -8,79 +8,75 @@
 // X(name, return type, parameters). The first 56 are required, in the
 // interface's record order: a library lacking one of them is refused, even
 // where the program never calls it (those are declared void(void)).
-#define AVS_REQUIRED_FUNCTIONS(X)                                                              \
-    X(avs_add_function, void, (void))                                                          \
-    X(avs_at_exit, void, (void))                                                               \
-    X(avs_bit_blt, void, (void))                                                               \
-    X(avs_check_version, void, (void))                                                         \
-    X(avs_clip_get_error, const char*, (AVS_Clip*))                                            \
-    X(avs_copy_clip, void, (void))                                                             \
-    X(avs_copy_value, void, (void))                                                            \
-    X(avs_copy_video_frame, void, (void))                                                      \
-    X(avs_create_script_environment, AVS_ScriptEnvironment*, (int))                            \
-    X(avs_delete_script_environment, void, (AVS_ScriptEnvironment*))                           \
-    X(avs_function_exists, void, (void))                                                       \
-    X(avs_get_audio, int, (AVS_Clip*, void*, int64_t, int64_t))                                \
-    X(avs_get_cpu_flags, void, (void))                                                         \
-    X(avs_get_frame, AVS_VideoFrame*, (AVS_Clip*, int))                                        \
-    X(avs_get_parity, void, (void))                                                            \
-    X(avs_get_var, void, (void))                                                               \
-    X(avs_get_version, void, (void))                                                           \
-    X(avs_get_video_info, const AVS_VideoInfo*, (AVS_Clip*))                                   \
-    X(avs_invoke,                                                                              \
-      AVS_Value, (AVS_ScriptEnvironment*, const char*, AVS_Value, const char**))               \
-    X(avs_make_writable, void, (void))                                                         \
-    X(avs_new_c_filter, void, (void))                                                          \
-    X(avs_new_video_frame_a, void, (void))                                                     \
-    X(avs_release_clip, void, (void))                                                          \
-    X(avs_release_value, void, (AVS_Value))                                                    \
-    X(avs_release_video_frame, void, (AVS_VideoFrame*))                                        \
-    X(avs_save_string, void, (void))                                                           \
-    X(avs_set_cache_hints, void, (void))                                                       \
-    X(avs_set_global_var, void, (void))                                                        \
-    X(avs_set_memory_max, void, (void))                                                        \
-    X(avs_set_to_clip, void, (void))                                                           \
-    X(avs_set_var, int, (AVS_ScriptEnvironment*, const char*, AVS_Value))                      \
-    X(avs_set_working_dir, void, (void))                                                       \
-    X(avs_sprintf, void, (void))                                                               \
-    X(avs_subframe, void, (void))                                                              \
-    X(avs_subframe_planar, void, (void))                                                       \
-    X(avs_take_clip, AVS_Clip*, (AVS_Value, AVS_ScriptEnvironment*))                           \
-    X(avs_vsprintf, void, (void))                                                              \
-    X(avs_get_error, void, (void))                                                             \
-    X(avs_is_yv24, int, (const AVS_VideoInfo*))                                                \
-    X(avs_is_yv16, int, (const AVS_VideoInfo*))                                                \
-    X(avs_is_yv12, int, (const AVS_VideoInfo*))                                                \
-    X(avs_is_yv411, void, (void))                                                              \
-    X(avs_is_y8, void, (void))                                                                 \
-    X(avs_is_color_space, void, (void))                                                        \
-    X(avs_get_plane_width_subsampling, void, (void))                                           \
-    X(avs_get_plane_height_subsampling, void, (void))                                          \
-    X(avs_bits_per_pixel, void, (void))                                                        \
-    X(avs_bytes_from_pixels, void, (void))                                                     \
-    X(avs_row_size, void, (void))                                                              \
-    X(avs_bmp_size, void, (void))                                                              \
-    X(avs_get_pitch_p, int, (const AVS_VideoFrame*, int))                                      \
-    X(avs_get_row_size_p, int, (const AVS_VideoFrame*, int))                                   \
-    X(avs_get_height_p, int, (const AVS_VideoFrame*, int))                                     \
-    X(avs_get_read_ptr_p, const unsigned char*, (const AVS_VideoFrame*, int))                  \
-    X(avs_is_writable, void, (void))                                                           \
+#define AVS_REQUIRED_FUNCTIONS(X)                                                            \
+    X(avs_add_function, void, (void))                                                        \
+    X(avs_at_exit, void, (void))                                                             \
+    X(avs_bit_blt, void, (void))                                                             \
+    X(avs_check_version, void, (void))                                                       \
+    X(avs_clip_get_error, const char*, (AVS_Clip*))                                          \
+    X(avs_copy_clip, void, (void))                                                           \
+    X(avs_copy_value, void, (void))                                                          \
+    X(avs_copy_video_frame, void, (void))                                                    \
+    X(avs_create_script_environment, AVS_ScriptEnvironment*, (int))                          \
+    X(avs_delete_script_environment, void, (AVS_ScriptEnvironment*))                         \
+    X(avs_function_exists, void, (void))                                                     \
+    X(avs_get_audio, int, (AVS_Clip*, void*, int64_t, int64_t))                              \
+    X(avs_get_cpu_flags, void, (void))                                                       \
+    X(avs_get_frame, AVS_VideoFrame*, (AVS_Clip*, int))                                      \
+    X(avs_get_parity, void, (void))                                                          \
+    X(avs_get_var, void, (void))                                                             \
+    X(avs_get_version, void, (void))                                                         \
+    X(avs_get_video_info, const AVS_VideoInfo*, (AVS_Clip*))                                 \
+    X(avs_invoke, AVS_Value, (AVS_ScriptEnvironment*, const char*, AVS_Value, const char**)) \
+    X(avs_make_writable, void, (void))                                                       \
+    X(avs_new_c_filter, void, (void))                                                        \
+    X(avs_new_video_frame_a, void, (void))                                                   \
+    X(avs_release_clip, void, (void))                                                        \
+    X(avs_release_value, void, (AVS_Value))                                                  \
+    X(avs_release_video_frame, void, (AVS_VideoFrame*))                                      \
+    X(avs_save_string, void, (void))                                                         \
+    X(avs_set_cache_hints, void, (void))                                                     \
+    X(avs_set_global_var, void, (void))                                                      \
+    X(avs_set_memory_max, void, (void))                                                      \
+    X(avs_set_to_clip, void, (void))                                                         \
+    X(avs_set_var, int, (AVS_ScriptEnvironment*, const char*, AVS_Value))                    \
+    X(avs_set_working_dir, void, (void))                                                     \
+    X(avs_sprintf, void, (void))                                                             \
+    X(avs_subframe, void, (void))                                                            \
+    X(avs_subframe_planar, void, (void))                                                     \
+    X(avs_take_clip, AVS_Clip*, (AVS_Value, AVS_ScriptEnvironment*))                         \
+    X(avs_vsprintf, void, (void))                                                            \
+    X(avs_get_error, void, (void))                                                           \
+    X(avs_is_yv24, int, (const AVS_VideoInfo*))                                              \
+    X(avs_is_yv16, int, (const AVS_VideoInfo*))                                              \
+    X(avs_is_yv12, int, (const AVS_VideoInfo*))                                              \
+    X(avs_is_yv411, void, (void))                                                            \
+    X(avs_is_y8, void, (void))                                                               \
+    X(avs_is_color_space, void, (void))                                                      \
+    X(avs_get_plane_width_subsampling, void, (void))                                         \
+    X(avs_get_plane_height_subsampling, void, (void))                                        \
+    X(avs_bits_per_pixel, void, (void))                                                      \
+    X(avs_bytes_from_pixels, void, (void))                                                   \
+    X(avs_row_size, void, (void))                                                            \
+    X(avs_bmp_size, void, (void))                                                            \
+    X(avs_get_pitch_p, int, (const AVS_VideoFrame*, int))                                    \
+    X(avs_get_row_size_p, int, (const AVS_VideoFrame*, int))                                 \
+    X(avs_get_height_p, int, (const AVS_VideoFrame*, int))                                   \
+    X(avs_get_read_ptr_p, const unsigned char*, (const AVS_VideoFrame*, int))                \
+    X(avs_is_writable, void, (void))                                                         \
     X(avs_get_write_ptr_p, void, (void))
 
 // Optional: a library lacking one leaves its slot null, and every user tests
 // the slot (the frame property functions once, right after the environment
 // exists).
-#define AVS_OPTIONAL_FUNCTIONS(X)                                                              \
-    X(avs_is_444, int, (const AVS_VideoInfo*))                                                 \
-    X(avs_is_422, int, (const AVS_VideoInfo*))                                                 \
-    X(avs_is_420, int, (const AVS_VideoInfo*))                                                 \
-    X(avs_bits_per_component, int, (const AVS_VideoInfo*))                                     \
-    X(avs_get_frame_props_ro,                                                                  \
-      const AVS_Map*, (AVS_ScriptEnvironment*, const AVS_VideoFrame*))                         \
-    X(avs_prop_get_int,                                                                        \
-      int64_t, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))               \
-    X(avs_prop_get_float,                                                                      \
-      double, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))
+#define AVS_OPTIONAL_FUNCTIONS(X)                                                                  \
+    X(avs_is_444, int, (const AVS_VideoInfo*))                                                     \
+    X(avs_is_422, int, (const AVS_VideoInfo*))                                                     \
+    X(avs_is_420, int, (const AVS_VideoInfo*))                                                     \
+    X(avs_bits_per_component, int, (const AVS_VideoInfo*))                                         \
+    X(avs_get_frame_props_ro, const AVS_Map*, (AVS_ScriptEnvironment*, const AVS_VideoFrame*))     \
+    X(avs_prop_get_int, int64_t, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*)) \
+    X(avs_prop_get_float, double, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))
 
 #define AVS_LIBRARY_SLOT(name, result, parameters) result(AVSC_CC* name) parameters;
 

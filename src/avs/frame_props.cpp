@@ -8,8 +8,8 @@ int frame_prop_result(int error) {
     return FRAME_PROP_FAILED;
 }
 
-int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                        const char* key, int64_t* value) {
+int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, const char* key,
+                        int64_t* value) {
     // The map is asked for anew on every read: it belongs to the frame.
     const AVS_Map* map = avs_library->avs_get_frame_props_ro(environment, frame);
     if (map == nullptr) return FRAME_PROP_ABSENT;
@@ -20,8 +20,8 @@ int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame
     return result;
 }
 
-int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                          const char* key, double* value) {
+int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, const char* key,
+                          double* value) {
     *value = 0.0;
     const AVS_Map* map = avs_library->avs_get_frame_props_ro(environment, frame);
     if (map == nullptr) return FRAME_PROP_ABSENT;

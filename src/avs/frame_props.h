@@ -18,11 +18,11 @@ enum {
 int frame_prop_result(int error);
 
 // value is written only when the property is present.
-int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                        const char* key, int64_t* value);
+int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, const char* key,
+                        int64_t* value);
 
 // value receives the property, or 0.0 when it is absent or unreadable.
-int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
-                          const char* key, double* value);
+int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, const char* key,
+                          double* value);
 
 #endif

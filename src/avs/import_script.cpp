@@ -4,6 +4,7 @@
 
 #include "avs/avs_library.h"
 #include "checkpoint_log.h"
+#include "exit_status.h"
 
 static AVS_Value make_value(short type) {
     AVS_Value value;
@@ -19,7 +20,7 @@ static int unwind(int status, AVS_ScriptEnvironment* environment) {
     return status;
 }
 
-int import_script(run_mode mode, const char* script_path, FILE* log, imported_script* script) {
+int import_script(const char* script_path, int validation_blank, FILE* log, imported_script* script) {
     const AVS_Library* avs = avs_library;
 
     log_checkpoint_number(log, "create: script environment v", AVS_INTERFACE_VERSION);
@@ -27,7 +28,7 @@ int import_script(run_mode mode, const char* script_path, FILE* log, imported_sc
     if (environment == nullptr) {
         log_checkpoint(log, "failed: script environment");
         fprintf(stderr, "failed to create Avisynth environment\n");
-        return unwind(2, nullptr);
+        return unwind(STATUS_CANNOT_START, nullptr);
     }
 
     // Checked in every mode, so a library that cannot serve the validation
@@ -35,17 +36,16 @@ int import_script(run_mode mode, const char* script_path, FILE* log, imported_sc
     if (avs->avs_get_frame_props_ro == nullptr || avs->avs_prop_get_int == nullptr ||
         avs->avs_prop_get_float == nullptr) {
         log_checkpoint(log, "failed: frame property API unavailable");
-        fprintf(stderr,
-                "loaded AviSynth does not expose the frame property C API required by zevokit\n");
-        return unwind(2, environment);
+        fprintf(stderr, "loaded AviSynth does not expose the frame property C API required by zevokit\n");
+        return unwind(STATUS_CANNOT_START, environment);
     }
 
-    if (is_validation_mode(mode)) {
+    if (validation_blank >= 0) {
         AVS_Value blank = make_value('b');
-        blank.d.boolean = mode == RUN_VALIDATE ? 1 : 0;
+        blank.d.boolean = validation_blank != 0;
         if (avs->avs_set_var(environment, "zvk_validation_blank", blank) == 0) {
             fprintf(stderr, "failed to set validation source mode\n");
-            return unwind(2, environment);
+            return unwind(STATUS_CANNOT_START, environment);
         }
     }
 
@@ -58,13 +58,13 @@ int import_script(run_mode mode, const char* script_path, FILE* log, imported_sc
         log_checkpoint(log, "failed: import");
         fprintf(stderr, "%s\n", result.d.string != nullptr ? result.d.string : "");
         avs->avs_release_value(result);
-        return unwind(1, environment);
+        return unwind(STATUS_IMPORT_FAILED, environment);
     }
     if (result.type != 'c') {
         log_checkpoint(log, "failed: script did not return clip");
         fprintf(stderr, "script did not return a clip\n");
         avs->avs_release_value(result);
-        return unwind(3, environment);
+        return unwind(STATUS_NOT_A_CLIP, environment);
     }
 
     log_checkpoint(log, "take: clip");
@@ -77,7 +77,7 @@ int import_script(run_mode mode, const char* script_path, FILE* log, imported_sc
     script->environment = environment;
     script->clip = clip;
     script->video_info = video_info;
-    return 0;
+    return STATUS_DONE;
 }
 
 clip_error_text clip_error_suffix(AVS_Clip* clip) {

@@ -5,7 +5,6 @@
 #include <stdio.h>
 
 #include "avs/avs_interface.h"
-#include "command_line.h"
 
 struct imported_script {
     AVS_ScriptEnvironment* environment;
@@ -14,12 +13,13 @@ struct imported_script {
 };
 
 // Creates the environment, checks for the frame property functions, sets
-// zvk_validation_blank in the validation modes and imports the script.
+// zvk_validation_blank to validation_blank (0 or 1; -1: left unset) and
+// imports the script.
 // Returns 0 with script filled: from then on the clip, the environment and
 // the library live until the process ends. On failure it reports, releases
 // the import result, the environment and the library, and returns the
 // status (1, 2 or 3); the caller closes the log.
-int import_script(run_mode mode, const char* script_path, FILE* log, imported_script* script);
+int import_script(const char* script_path, int validation_blank, FILE* log, imported_script* script);
 
 // The tail of every message about a failed fetch from the clip, printed by
 // "%s%s": ": " and the clip's error text, or two empty texts.

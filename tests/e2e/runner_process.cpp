@@ -155,7 +155,8 @@ run_result run_process(const run_request& request) {
     close(err_pipe[1]);
     int out_fd = out_pipe[0];
     int err_fd = err_pipe[0];
-    double deadline = now_seconds() + request.timeout_seconds;
+    double started = now_seconds();
+    double deadline = started + request.timeout_seconds;
     char buffer[1 << 16];
     size_t read_size = request.read_chunk > 0 && request.read_chunk < sizeof buffer ? request.read_chunk
                                                                                    : sizeof buffer;
@@ -194,6 +195,7 @@ run_result run_process(const run_request& request) {
             }
             if (!is_out) {
                 result.err.append(buffer, (size_t)got);
+                result.err_arrivals.push_back({now_seconds() - started, result.err.size()});
                 act_when_due(request, pid, exited, &result);
                 continue;
             }
@@ -206,6 +208,7 @@ run_result run_process(const run_request& request) {
                 }
             } else {
                 result.out.append(buffer, (size_t)got);
+                result.out_arrivals.push_back({now_seconds() - started, result.out.size()});
                 act_when_due(request, pid, exited, &result);
                 if (result.out.size() > request.max_output) {
                     result.runaway = true;

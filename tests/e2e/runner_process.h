@@ -6,6 +6,7 @@
 #include <stddef.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,10 @@ struct run_result {
     std::string out;
     std::string err;
     std::vector<std::string> trace;
+    // When each read of standard output and standard error returned (seconds
+    // since the start), with the bytes read up to then.
+    std::vector<std::pair<double, size_t>> out_arrivals;
+    std::vector<std::pair<double, size_t>> err_arrivals;
 };
 
 run_result run_process(const run_request& request);

@@ -1,7 +1,10 @@
 // Every exit status from 0 to 15 reaches the caller, each with the line that
 // explains it: a crash that happens to end with the same number (an access
 // violation under Wine ends with 5) does not pass.
+#include <set>
+
 #include "e2e_test.h"
+#include "exit_status.h"
 #include "expected_output.h"
 
 namespace {
@@ -41,6 +44,13 @@ TEST_F(Statuses, EachStatusWithItsMessage) {
         {15, {"--check-source", "7", "@"}, "prop zvk_source_id = int 8\n", "frame 0 has zvk_source_id 8, expected 7",
          "complete", ""},
     };
+    // Every status the program names is shown here, 10 in the test below.
+    std::set<int> shown = {10}, named;
+    for (const auto& c : cases) shown.insert(c.status);
+#define NAMED(name, value, meaning) named.insert(value);
+    EXIT_STATUSES(NAMED)
+#undef NAMED
+    EXPECT_EQ(shown, named);
     for (const auto& c : cases) {
         std::vector<std::string> args = c.args;
         for (std::string& a : args)

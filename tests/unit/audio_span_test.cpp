@@ -2,7 +2,7 @@
 // denominator needs up to 94 bits.
 #include <gtest/gtest.h>
 
-#include "output/wav_writer.h"
+#include "formats/wav.h"
 
 namespace {
 

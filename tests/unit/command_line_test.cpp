@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "command_line.h"
+#include "run/outputs.h"
 
 TEST(LenientInt64, ReadsLikeStrtollBase10) {
     EXPECT_EQ(parse_lenient_int64("42"), 42);
@@ -70,13 +71,29 @@ TEST(CommandLine, FillsTheFieldsOfEachMode) {
     EXPECT_EQ(o.csv_path, nullptr);
 }
 
-TEST(CommandLine, ModeFamiliesByValue) {
-    EXPECT_TRUE(is_validation_mode(RUN_VALIDATE));
-    EXPECT_TRUE(is_validation_mode(RUN_VALIDATE_REAL));
-    EXPECT_FALSE(is_validation_mode(RUN_Y4M));
-    EXPECT_TRUE(is_y4m_mode(RUN_Y4M));
-    EXPECT_TRUE(is_y4m_mode(RUN_Y4M_SKIP_DROP));
-    EXPECT_FALSE(is_y4m_mode(RUN_VALIDATE));
-    EXPECT_FALSE(is_y4m_mode(RUN_WAV));
-    EXPECT_FALSE(is_y4m_mode(RUN_CHECK_SOURCE));
+// The families of modes, as the table of outputs makes them.
+TEST(CommandLine, ModeFamiliesByOutput) {
+    struct {
+        run_mode mode;
+        const char* name;
+        const char* label;
+        bool streams;
+        int validation_blank;
+    } families[] = {
+        {RUN_VALIDATE, "--validate", "zvk_progress", false, 1},
+        {RUN_VALIDATE_REAL, "--validate-real", "zvk_progress", false, 0},
+        {RUN_Y4M, "--y4m", "zvk_render", true, -1},
+        {RUN_Y4M_SKIP_DROP, "--y4m-skip-drop", "zvk_render", true, -1},
+        {RUN_WAV, "--wav", nullptr, true, -1},
+        {RUN_RF64, "--rf64", nullptr, true, -1},
+        {RUN_CHECK_SOURCE, "--check-source", nullptr, false, -1},
+    };
+    for (const auto& f : families) {
+        const output_steps* output = output_for(f.mode);
+        ASSERT_NE(output, nullptr) << f.name;
+        EXPECT_STREQ(output->name, f.name);
+        EXPECT_STREQ(output->progress_label, f.label) << f.name;
+        EXPECT_EQ(output->streams, f.streams) << f.name;
+        EXPECT_EQ(output->validation_blank, f.validation_blank) << f.name;
+    }
 }

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "avs/avs_library.h"
-#include "output/pixel_format.h"
+#include "formats/pixel_format.h"
 
 namespace {
 

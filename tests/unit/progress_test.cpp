@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "output/progress.h"
+#include "clock.h"
+#include "run/progress.h"
 
 TEST(RemainingSeconds, UsesTheLastHalfOfTheCompletedFrames) {
     double stamps[241] = {};

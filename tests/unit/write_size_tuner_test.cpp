@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "output/write_size_tuner.h"
+#include "pipe/write_size_tuner.h"
 
 namespace {
 

@@ -1,14 +1,11 @@
-#include "output/wav_writer.h"
+#include "formats/wav.h"
 
 #include <stdio.h>
 #include <stdlib.h>
 
 #include "avs/avs_library.h"
-#include "avs/import_script.h"
-#include "output/progress.h"
-#include "output/stream_writer.h"
-#include "process_setup.h"
-#include "run_end.h"
+#include "exit_status.h"
+#include "run/outputs.h"
 
 static void write_le16(unsigned value) {
     unsigned char bytes[2] = {(unsigned char)value, (unsigned char)(value >> 8)};
@@ -16,8 +13,8 @@ static void write_le16(unsigned value) {
 }
 
 static void write_le32(uint32_t value) {
-    unsigned char bytes[4] = {(unsigned char)value, (unsigned char)(value >> 8),
-                              (unsigned char)(value >> 16), (unsigned char)(value >> 24)};
+    unsigned char bytes[4] = {(unsigned char)value, (unsigned char)(value >> 8), (unsigned char)(value >> 16),
+                              (unsigned char)(value >> 24)};
     fwrite(bytes, 1, 4, stdout);
 }
 
@@ -71,18 +68,37 @@ bool audio_of_frames(const AVS_VideoInfo* vi, int first, int last, audio_span* s
     return true;
 }
 
-int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* span, bool rf64) {
+// What a WAV stream keeps between its steps. One step is fetched while the
+// step before it is written: two buffers, used in turn; where the second
+// cannot be had, the steps take turns in one.
+struct wav_state {
+    audio_span audio;  // the sample frames to write
+    bool rf64;         // past the RIFF size limit, an RF64 stream instead of status 8
+    int64_t block_align;
+    unsigned char* buffers[2];
+    int buffer_count;
+};
+
+static int prepare_stream(run_job* job, bool rf64) {
+    const AVS_VideoInfo* vi = job->script->video_info;
+    wav_state* wav = (wav_state*)job->state;
+    wav->rf64 = rf64;
+    wav->audio = {0, vi->num_audio_samples};
+    if (job->frame_range &&
+        !audio_of_frames(vi, job->first_frame, job->first_frame + job->frame_count - 1, &wav->audio)) {
+        fprintf(stderr, "--frames needs a clip frame rate to find the audio of frames\n");
+        return STATUS_CANNOT_START;
+    }
     // Without a channel, or with a count below zero, there is no audio to
     // write either; a header claiming otherwise would be corrupt.
     if (vi->audio_samples_per_second == 0 || vi->nchannels < 1 || vi->num_audio_samples < 0) {
         fprintf(stderr, "script has no audio\n");
-        return 6;
+        return STATUS_NO_AUDIO;
     }
     int bytes_per_sample = wav_bytes_per_sample(vi->sample_type);
     if (bytes_per_sample == 0) {
-        fprintf(stderr, "unsupported Avisynth audio sample type for WAV output: %d\n",
-                vi->sample_type);
-        return 7;
+        fprintf(stderr, "unsupported Avisynth audio sample type for WAV output: %d\n", vi->sample_type);
+        return STATUS_SAMPLE_TYPE;
     }
     // The header has 16 bits for the channels and the block align and 32 for
     // the rates: values beyond them would be written cut.
@@ -91,17 +107,16 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         block_align * vi->audio_samples_per_second > 0xFFFFFFFFLL) {
         fprintf(stderr, "WAV header cannot describe %d channels at %d Hz\n", vi->nchannels,
                 vi->audio_samples_per_second);
-        return 8;
+        return STATUS_WAV_TOO_LARGE;
     }
     int64_t byte_rate = block_align * vi->audio_samples_per_second;
-    int64_t start = span != nullptr ? span->start : 0;
-    int64_t total = span != nullptr ? span->count : vi->num_audio_samples;
+    int64_t total = wav->audio.count;
     // Compared before multiplying: a count near 2^63 must not wrap the
     // product into an accepted size.
     if (total > (rf64 ? rf64_max_data_size : wav_max_data_size) / block_align) {
         fprintf(stderr, rf64 ? "WAV output would exceed RF64 size limit\n"
                              : "WAV output would exceed RIFF size limit\n");
-        return 8;
+        return STATUS_WAV_TOO_LARGE;
     }
     int64_t data_size = block_align * total;
     bool fits_riff = data_size <= wav_max_data_size;
@@ -119,8 +134,8 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
         write_le32(28);
         write_le64((uint64_t)data_size + 72);  // the RIFF size
         write_le64((uint64_t)data_size);
-        write_le64((uint64_t)total);           // sample frames
-        write_le32(0);                         // no table of other sizes
+        write_le64((uint64_t)total);  // sample frames
+        write_le32(0);                // no table of other sizes
     }
     fwrite("fmt ", 1, 4, stdout);
     write_le32(16);
@@ -133,45 +148,52 @@ int write_wav_stream(AVS_Clip* clip, const AVS_VideoInfo* vi, const audio_span* 
     fwrite("data", 1, 4, stdout);
     write_le32(fits_riff ? (uint32_t)data_size : 0xFFFFFFFFu);
 
-    // One step is fetched while the step before it is written: two buffers.
-    // At most 65535 x 65536 bytes each, which fits a 32-bit size; where the
-    // second cannot be had, the steps take turns in one.
+    // At most 65535 x 65536 bytes each, which fits a 32-bit size.
     size_t buffer_size = (size_t)block_align * (size_t)WAV_CHUNK_SAMPLES;
-    unsigned char* buffers[2] = {(unsigned char*)malloc(buffer_size), nullptr};
-    if (buffers[0] == nullptr) {
+    wav->buffers[0] = (unsigned char*)malloc(buffer_size);
+    if (wav->buffers[0] == nullptr) {
         fprintf(stderr, "failed to allocate audio buffer\n");
-        return 10;
+        return STATUS_NO_AUDIO_BUFFER;
     }
-    buffers[1] = (unsigned char*)malloc(buffer_size);
-    stream_writer_start();
-    // Steps that may still be unwritten when the next is fetched.
-    int in_flight = buffers[1] != nullptr ? 1 : 0;
-    int status = 0;
-    int next = 0;
-    for (int64_t done = 0; done < total; done += WAV_CHUNK_SAMPLES) {
-        if (run_interruption() != 0) {
-            status = STATUS_INTERRUPTED;
-            break;
-        }
-        int64_t count = total - done < WAV_CHUNK_SAMPLES ? total - done : WAV_CHUNK_SAMPLES;
-        unsigned char* buffer = buffers[next];
-        stream_writer_wait(in_flight);  // the step that last used this buffer is out
-        double fetch_start = monotonic_seconds();
-        if (avs_library->avs_get_audio(clip, buffer, start + done, count) != 0) {
-            clip_error_text suffix = clip_error_suffix(clip);
-            stream_writer_wait(0);
-            fprintf(stderr, "failed to get audio at sample %lld%s%s\n", (long long)(start + done),
-                    suffix.separator, suffix.message);
-            status = 9;
-            break;
-        }
-        stream_chunk chunk = {};
-        add_chunk_part(&chunk, buffer, 0, (size_t)(block_align * count), 1);
-        stream_writer_hand(&chunk, monotonic_seconds() - fetch_start);
-        next = in_flight - next;
+    wav->buffers[1] = (unsigned char*)malloc(buffer_size);
+    wav->buffer_count = wav->buffers[1] != nullptr ? 2 : 1;
+    wav->block_align = block_align;
+    job->units = (total + WAV_CHUNK_SAMPLES - 1) / WAV_CHUNK_SAMPLES;
+    // The step that last used a buffer must be out before the buffer is
+    // fetched into again.
+    job->overlap = wav->buffer_count - 1;
+    return STATUS_DONE;
+}
+
+static int wav_prepare(run_job* job) { return prepare_stream(job, false); }
+static int rf64_prepare(run_job* job) { return prepare_stream(job, true); }
+
+static int wav_fetch(run_job* job, int64_t n, unit* u) {
+    wav_state* wav = (wav_state*)job->state;
+    int64_t done = n * WAV_CHUNK_SAMPLES;
+    int64_t left = wav->audio.count - done;
+    int64_t count = left < WAV_CHUNK_SAMPLES ? left : WAV_CHUNK_SAMPLES;
+    unsigned char* buffer = wav->buffers[n % wav->buffer_count];
+    int64_t at = wav->audio.start + done;
+    if (avs_library->avs_get_audio(job->script->clip, buffer, at, count) != 0) {
+        job->failure = {"failed to get audio at sample", at, clip_error_suffix(job->script->clip)};
+        return STATUS_AUDIO_FAILED;
     }
-    stream_writer_wait(0);
-    free(buffers[0]);
-    free(buffers[1]);
+    add_chunk_part(&u->chunk, buffer, 0, (size_t)(wav->block_align * count), 1);
+    return STATUS_DONE;
+}
+
+static int wav_finish(run_job* job, int status) {
+    wav_state* wav = (wav_state*)job->state;
+    free(wav->buffers[0]);
+    free(wav->buffers[1]);
     return status;
 }
+
+const output_steps wav_output = {
+    "--wav", nullptr, true, -1, sizeof(wav_state), wav_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+};
+
+const output_steps rf64_output = {
+    "--rf64", nullptr, true, -1, sizeof(wav_state), rf64_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+};

@@ -1,4 +1,4 @@
-#include "output/pixel_format.h"
+#include "formats/pixel_format.h"
 
 #include "avs/avs_library.h"
 

@@ -1,4 +1,4 @@
-#include "output/stream_out.h"
+#include "pipe/stream_out.h"
 
 #include <stdio.h>
 
@@ -31,8 +31,8 @@ void write_stream_chunk(const stream_chunk* chunk) {
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include "output/progress.h"
-#include "output/write_size_tuner.h"
+#include "clock.h"
+#include "pipe/write_size_tuner.h"
 
 // Rows of a padded plane each take a segment: a large write of narrow rows
 // needs many (the common IOV_MAX).

@@ -1,6 +1,6 @@
-#include "output/write_size_tuner.h"
+#include "pipe/write_size_tuner.h"
 
-// Bytes written with each size in each direction of a sweep: 18 MiB a sweep.
+// Bytes written with each size in each direction of a sweep: 9 MiB a sweep.
 static const uint64_t step_length = 512u << 10;
 // Bytes before the second sweep, and the most between two sweeps.
 static const uint64_t first_stretch = 64u << 20;
@@ -82,7 +82,8 @@ static void record_between_sweeps(write_size_tuner* tuner, size_t bytes, double 
     tuner->watch_seconds += seconds;
     if (tuner->watch_bytes >= watch_length) {
         double cost = tuner->watch_seconds / (double)tuner->watch_bytes;
-        if (tuner->in_use_cost > 0 && (cost > tuner->in_use_cost * drift || cost * drift < tuner->in_use_cost)) {
+        if (tuner->in_use_cost > 0 &&
+            (cost > tuner->in_use_cost * drift || cost * drift < tuner->in_use_cost)) {
             tuner->stretch = first_stretch;
             tuner->until_sweep = 0;
         }

@@ -22,16 +22,16 @@ enum { TUNER_SIZES = 9 };  // 4 KiB, 8 KiB, ... 1 MiB
 size_t tuner_size(int index);
 
 struct write_size_tuner {
-    int in_use;                      // index of the size used between sweeps
-    double in_use_cost;              // its seconds per byte at the last sweep; 0 before any
-    int step;                        // of the sweep, 0 to 2 * TUNER_SIZES - 1; -1 between sweeps
-    uint64_t step_bytes;             // written in this step so far
-    double bytes[TUNER_SIZES];       // written with each size in the sweeps, weighted
-    double seconds[TUNER_SIZES];     // and the time those writes took, weighted alike
-    uint64_t until_sweep;            // bytes left before the next sweep
-    uint64_t stretch;                // bytes between two sweeps
-    uint64_t watch_bytes;            // written with the size in use since the watch began
-    double watch_seconds;            // and the time those writes took
+    int in_use;                   // index of the size used between sweeps
+    double in_use_cost;           // its seconds per byte at the last sweep; 0 before any
+    int step;                     // of the sweep, 0 to 2 * TUNER_SIZES - 1; -1 between sweeps
+    uint64_t step_bytes;          // written in this step so far
+    double bytes[TUNER_SIZES];    // written with each size in the sweeps, weighted
+    double seconds[TUNER_SIZES];  // and the time those writes took, weighted alike
+    uint64_t until_sweep;         // bytes left before the next sweep
+    uint64_t stretch;             // bytes between two sweeps
+    uint64_t watch_bytes;         // written with the size in use since the watch began
+    double watch_seconds;         // and the time those writes took
 };
 
 // Starts with 64 KiB writes; the first sweep comes after 8 MiB.

@@ -1,0 +1,82 @@
+#include "driver.h"
+
+#include <stdio.h>
+
+#include "avs/avs_library.h"
+#include "avs/import_script.h"
+#include "checkpoint_log.h"
+#include "exit_status.h"
+#include "platform.h"
+#include "process_setup.h"
+#include "run/outputs.h"
+#include "run/unit_loop.h"
+#include "run_end.h"
+
+// The frames a run renders: the whole clip, or the range of the command
+// line when it fits the clip. Returns 0, or 2 (reported).
+static int choose_frames(const run_options* options, run_job* job) {
+    const AVS_VideoInfo* vi = job->script->video_info;
+    job->first_frame = 0;
+    job->frame_count = vi->num_frames;
+    job->frame_range = options->has_frame_range;
+    if (options->has_frame_range) {
+        if (options->last_frame >= vi->num_frames) {
+            fprintf(stderr, "--frames %d %d does not fit the clip's %d frames\n", options->first_frame,
+                    options->last_frame, vi->num_frames);
+            return STATUS_CANNOT_START;
+        }
+        job->first_frame = options->first_frame;
+        job->frame_count = options->last_frame - options->first_frame + 1;
+    }
+    job->units = job->frame_count > 0 ? job->frame_count : 0;
+    return STATUS_DONE;
+}
+
+int render_clip(const run_options* options, const output_steps* output, const imported_script* script,
+                FILE* log) {
+    if (run_interruption() != 0) return STATUS_INTERRUPTED;
+    run_job job_record = {};
+    run_job* job = &job_record;
+    job->script = script;
+    job->log = log;
+    int status = choose_frames(options, job);
+    if (status != STATUS_DONE) return status;
+    job->csv_path = options->csv_path;
+    job->expected_source_id = options->expected_source_id;
+    const AVS_VideoInfo* vi = job->script->video_info;
+    job->fps_num = options->fps_num != 0 ? options->fps_num : vi->fps_numerator;
+    job->fps_den = options->fps_den != 0 ? options->fps_den : vi->fps_denominator;
+    return run_output(output, job);
+}
+
+int drive_run(const run_options* options) {
+    const output_steps* output = output_for(options->mode);
+    if (output->streams && !set_binary_stdout()) {
+        fprintf(stderr, "failed to set binary stdout mode\n");
+        return STATUS_CANNOT_START;
+    }
+    watch_for_interruption();
+
+    // Only the validation forms take a CSV, and its log beside it.
+    FILE* log =
+        options->csv_path != nullptr ? open_checkpoint_log(options->csv_path, options->script_path) : nullptr;
+    if (avs_load_library() == nullptr) {
+        log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
+        fprintf(stderr, "failed to load " AVS_LIBRARY_FILE ". Install " RUNNER_WIDTH
+                        " AviSynth+ and make sure " AVS_LIBRARY_FILE " can be found.\n");
+        if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
+        close_checkpoint_log(log);
+        return STATUS_CANNOT_START;
+    }
+    log_loaded_dll_path(log);
+
+    imported_script script;
+    int status = import_script(options->script_path, output->validation_blank, log, &script);
+    if (status != STATUS_DONE) {
+        close_checkpoint_log(log);
+        return status;
+    }
+    // From here on every end goes through end_run.
+    end_run_log = log;
+    end_run(render_clip(options, output, &script, log));
+}

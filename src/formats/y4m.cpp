@@ -1,0 +1,117 @@
+// The YUV4MPEG2 stream: one header line, then "FRAME\n" and the Y, U and V
+// planes of every frame that is not left out.
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include "avs/avs_library.h"
+#include "avs/frame_props.h"
+#include "exit_status.h"
+#include "formats/pixel_format.h"
+#include "run/outputs.h"
+
+// Writes and flushes the stream header; 0, or 4 when the clip's pixel
+// format has no Y4M tag (reported, nothing written to standard output).
+static int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den) {
+    const char* tag = chroma_tag(vi);
+    if (tag == nullptr) {
+        fprintf(stderr, "unsupported Avisynth pixel format for Y4M output: %d\n", vi->pixel_type);
+        return STATUS_NO_Y4M_TAG;
+    }
+    printf("YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
+           (unsigned)fps_den, tag);
+    fflush(stdout);
+    return STATUS_DONE;
+}
+
+// Where a plane's rows are, as the library describes them.
+struct plane_rows {
+    const unsigned char* first;
+    int pitch;
+    int row_size;
+    int height;
+};
+
+static plane_rows plane_of(const AVS_VideoFrame* frame, int plane) {
+    const AVS_Library* avs = avs_library;
+    plane_rows rows;
+    rows.first = avs->avs_get_read_ptr_p(frame, plane);
+    rows.pitch = avs->avs_get_pitch_p(frame, plane);
+    rows.row_size = avs->avs_get_row_size_p(frame, plane);
+    rows.height = avs->avs_get_height_p(frame, plane);
+    return rows;
+}
+
+// A negative size, or rows without memory, would read where the library
+// never put the frame.
+static bool readable(const plane_rows* rows) {
+    if (rows->row_size < 0 || rows->height < 0) return false;
+    return rows->first != nullptr || rows->row_size == 0 || rows->height == 0;
+}
+
+static const char frame_marker[] = "FRAME\n";
+
+static int y4m_header(run_job* job) {
+    return write_y4m_header(job->script->video_info, job->fps_num, job->fps_den);
+}
+
+static int fetch_frame(run_job* job, int64_t n, unit* u) {
+    int index = job->first_frame + (int)n;
+    u->frame = avs_library->avs_get_frame(job->script->clip, index);
+    if (u->frame != nullptr) return STATUS_DONE;
+    // The clip's error text belongs to the failed fetch: it is read at once.
+    job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
+    return STATUS_FRAME_FAILED;
+}
+
+// The frame stays held while its chunk ("FRAME\n" and its planes, rows
+// without the padding between them) is written.
+static int describe_frame(run_job* job, int64_t n, unit* u) {
+    plane_rows planes[3] = {plane_of(u->frame, AVS_PLANAR_Y), plane_of(u->frame, AVS_PLANAR_U),
+                            plane_of(u->frame, AVS_PLANAR_V)};
+    for (const plane_rows& rows : planes) {
+        if (!readable(&rows)) {
+            // Nothing of the frame may be written.
+            avs_library->avs_release_video_frame(u->frame);
+            u->frame = nullptr;
+            job->failure = {"failed to read the planes of frame", job->first_frame + n, {"", ""}};
+            return STATUS_FRAME_FAILED;
+        }
+    }
+    add_chunk_part(&u->chunk, frame_marker, 0, sizeof frame_marker - 1, 1);
+    for (const plane_rows& rows : planes)
+        add_chunk_part(&u->chunk, rows.first, rows.pitch, (size_t)rows.row_size, rows.height);
+    return STATUS_DONE;
+}
+
+static int y4m_fetch(run_job* job, int64_t n, unit* u) {
+    int status = fetch_frame(job, n, u);
+    return status != STATUS_DONE ? status : describe_frame(job, n, u);
+}
+
+// A frame whose zvk_drop_frame is present and non-zero is fetched, counted
+// and released, but none of its bytes go out.
+static int y4m_skip_drop_fetch(run_job* job, int64_t n, unit* u) {
+    int status = fetch_frame(job, n, u);
+    if (status != STATUS_DONE) return status;
+    int64_t drop = 0;
+    // An unreadable flag keeps the frame: losing a frame is worse.
+    if (read_int_frame_prop(job->script->environment, u->frame, "zvk_drop_frame", &drop) ==
+            FRAME_PROP_PRESENT &&
+        drop != 0)
+        return STATUS_DONE;
+    return describe_frame(job, n, u);
+}
+
+static void release_frame(run_job*, unit* u) { avs_library->avs_release_video_frame(u->frame); }
+
+static int y4m_finish(run_job*, int status) { return status; }
+
+const output_steps y4m_output = {
+    "--y4m", "zvk_render", true, -1, 0, nullptr, y4m_header, y4m_fetch, release_frame, y4m_finish,
+};
+
+const output_steps y4m_skip_drop_output = {
+    "--y4m-skip-drop", "zvk_render",        true,          -1,         0, nullptr,
+    y4m_header,        y4m_skip_drop_fetch, release_frame, y4m_finish,
+};

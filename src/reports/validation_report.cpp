@@ -1,0 +1,178 @@
+// The validation report: the clip_info line, the per-frame CSV of identity
+// and colour properties, and the closing "rendered=" line.
+#include <stdio.h>
+
+#include "avs/avs_library.h"
+#include "avs/frame_props.h"
+#include "checkpoint_log.h"
+#include "exit_status.h"
+#include "formats/pixel_format.h"
+#include "run/outputs.h"
+
+static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
+    const char* tag = chroma_tag(vi);
+    log_checkpoint(log, "render: clip_info");
+    int depth = video_bit_depth(vi);
+    printf(
+        "clip_info,width=%d,height=%d,chroma=%s,bit_depth=%d,frames=%d,fps_num=%u,fps_den=%u,"
+        "has_audio=%d,audio_rate=%d,audio_channels=%d,audio_samples=%lld\n",
+        vi->width, vi->height, tag != nullptr ? tag : "unknown", depth, vi->num_frames, vi->fps_numerator,
+        vi->fps_denominator, vi->audio_samples_per_second != 0 ? 1 : 0, vi->audio_samples_per_second,
+        vi->nchannels, (long long)vi->num_audio_samples);
+    fflush(stdout);
+}
+
+struct validation_report {
+    FILE* log;             // the checkpoint log, or null
+    const char* csv_path;  // null: no CSV is asked for
+    FILE* csv;             // open from open_validation_csv to the end of the report
+};
+
+static const char csv_header[] =
+    "output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,"
+    "absolute_timestretch\n";
+
+// A CSV that lost rows (a full disk) must not pass for a complete report.
+static int report_lost_rows(const char* path) {
+    fprintf(stderr, "failed to write validation CSV: %s\n", path);
+    return STATUS_OUTPUT_FAILED;
+}
+
+static int open_validation_csv(validation_report* report) {
+    log_checkpoint(report->log, "render: open validation csv");
+    FILE* csv = fopen(report->csv_path, "wb");
+    if (csv == nullptr) {
+        fprintf(stderr, "failed to open validation CSV for writing: %s\n", report->csv_path);
+        return STATUS_OUTPUT_FAILED;
+    }
+    fwrite(csv_header, 1, sizeof csv_header - 1, csv);
+    if (fflush(csv) != 0) {
+        fclose(csv);
+        return report_lost_rows(report->csv_path);
+    }
+    report->csv = csv;
+    return STATUS_DONE;
+}
+
+// The integer columns in row order, and whether an absent one prints 0.
+static const struct {
+    const char* key;
+    bool zero_when_absent;
+} int_columns[] = {
+    {"zvk_source_id", false}, {"zvk_source_frame", false}, {"zvk_drop_frame", true}, {"_Matrix", false},
+    {"_Primaries", true},     {"_Transfer", true},         {"_ColorRange", true},
+};
+enum { INT_COLUMNS = sizeof int_columns / sizeof int_columns[0] };
+
+static int write_validation_row(validation_report* report, AVS_ScriptEnvironment* environment,
+                                const AVS_VideoFrame* frame, int index) {
+    int64_t values[INT_COLUMNS];
+    int results[INT_COLUMNS + 1];
+    for (int i = 0; i < INT_COLUMNS; i++) {
+        values[i] = 0;
+        results[i] = read_int_frame_prop(environment, frame, int_columns[i].key, &values[i]);
+    }
+    double stretch = 0.0;
+    results[INT_COLUMNS] = read_float_frame_prop(environment, frame, "zvk_absolute_timestretch", &stretch);
+    for (int result : results)
+        if (result < 0) return STATUS_PROPERTY_FAILED;
+
+    FILE* out = report->csv;
+    fprintf(out, "%d", index);
+    for (int i = 0; i < INT_COLUMNS; i++) {
+        if (results[i] == FRAME_PROP_PRESENT || int_columns[i].zero_when_absent)
+            fprintf(out, ",%lld", (long long)values[i]);
+        else
+            fputc(',', out);
+    }
+    if (results[INT_COLUMNS] == FRAME_PROP_PRESENT)
+        fprintf(out, ",%.17g\n", stretch);
+    else
+        fputs(",\n", out);
+    return STATUS_DONE;
+}
+
+static int finish_validation_report(validation_report* report, int rendered) {
+    if (report->csv != nullptr) {
+        log_checkpoint(report->log, "render: close validation csv");
+        bool lost = ferror(report->csv) != 0;
+        if (fclose(report->csv) != 0) lost = true;
+        report->csv = nullptr;
+        if (lost) return report_lost_rows(report->csv_path);
+    }
+    log_checkpoint(report->log, "render: complete");
+    printf("rendered=%d\n", rendered);
+    fflush(stdout);
+    return STATUS_DONE;
+}
+
+static void abandon_validation_report(validation_report* report) {
+    if (report->csv != nullptr) fclose(report->csv);
+    report->csv = nullptr;
+}
+
+// The validation modes: the clip_info line and the CSV before the first
+// progress line, a row per frame, the closing line.
+static int validation_prepare(run_job* job) {
+    validation_report* report = (validation_report*)job->state;
+    report->log = job->log;
+    report->csv_path = job->csv_path;
+    print_clip_info(job->log, job->script->video_info);
+    return report->csv_path != nullptr ? open_validation_csv(report) : STATUS_DONE;
+}
+
+static bool logs_frame(int index, int first, int last) {
+    return index == first || index == last || index % 1000 == 0;
+}
+
+// One frame: fetched, its row written, released.
+static int validation_fetch(run_job* job, int64_t n, unit* u) {
+    validation_report* report = (validation_report*)job->state;
+    int index = job->first_frame + (int)n;
+    if (logs_frame(index, job->first_frame, job->first_frame + (job->frame_count - 1)))
+        log_checkpoint_number(report->log, "render: frame ", index);
+    u->frame = avs_library->avs_get_frame(job->script->clip, index);
+    if (u->frame == nullptr) {
+        job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
+        return STATUS_FRAME_FAILED;
+    }
+    if (report->csv == nullptr) return STATUS_DONE;
+    int status = write_validation_row(report, job->script->environment, u->frame, index);
+    if (status == STATUS_PROPERTY_FAILED) {
+        avs_library->avs_release_video_frame(u->frame);
+        u->frame = nullptr;
+        job->failure = {"failed to read zevokit frame properties at frame", index, {"", ""}};
+    }
+    return status;
+}
+
+static void validation_release(run_job*, unit* u) { avs_library->avs_release_video_frame(u->frame); }
+
+// Rows of the frames already rendered reach the file however the run ends.
+static int validation_finish(run_job* job, int status) {
+    validation_report* report = (validation_report*)job->state;
+    if (status != STATUS_DONE) {
+        abandon_validation_report(report);
+        return status;
+    }
+    return finish_validation_report(report, job->frame_count);
+}
+
+const output_steps validate_output = {
+    "--validate",
+    "zvk_progress",
+    false,
+    1,
+    sizeof(validation_report),
+    validation_prepare,
+    nullptr,
+    validation_fetch,
+    validation_release,
+    validation_finish,
+};
+
+const output_steps validate_real_output = {
+    "--validate-real",         "zvk_progress",     false,   0,
+    sizeof(validation_report), validation_prepare, nullptr, validation_fetch,
+    validation_release,        validation_finish,
+};

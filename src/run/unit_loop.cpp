@@ -1,0 +1,89 @@
+#include "run/unit_loop.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "clock.h"
+#include "exit_status.h"
+#include "pipe/stream_writer.h"
+#include "process_setup.h"
+#include "run/progress.h"
+
+// The units handed to the stream writer, oldest first: each is released
+// once its bytes are out.
+struct units_in_flight {
+    unit units[STREAM_WRITER_DEPTH];
+    int count;
+};
+
+// Waits until at most `left` of the units in flight are unwritten, and
+// releases the others.
+static void settle(const output_steps* output, run_job* job, units_in_flight* flight, int left) {
+    if (flight->count <= left) return;
+    stream_writer_wait(left);
+    int out = flight->count - left;
+    for (int i = 0; i < out; i++)
+        if (output->release != nullptr) output->release(job, &flight->units[i]);
+    for (int i = 0; i < left; i++) flight->units[i] = flight->units[i + out];
+    flight->count = left;
+}
+
+// The writer's word that a unit's bytes are out: the unit is done.
+static void unit_written(void* p) { progress_unit_done((progress*)p); }
+
+// Unit n + 1 is fetched while unit n is written, and handed over before
+// unit n is out, so the writer never waits for this thread.
+static int fetch_units(const output_steps* output, run_job* job, progress* p) {
+    units_in_flight flight = {};
+    int status = STATUS_DONE;
+    if (output->streams) stream_writer_begin(unit_written, p);
+    for (int64_t n = 0; n < job->units; n++) {
+        if (run_interruption() != 0) {
+            status = STATUS_INTERRUPTED;
+            break;
+        }
+        settle(output, job, &flight, job->overlap);
+        unit u = {};
+        double fetch_start = monotonic_seconds();
+        status = output->fetch(job, n, &u);
+        if (status != STATUS_DONE) break;
+        if (!output->streams || u.chunk.count == 0) {
+            // Nothing of it goes out: it is done after the units before it.
+            settle(output, job, &flight, 0);
+            if (output->release != nullptr) output->release(job, &u);
+            progress_unit_done(p);
+            continue;
+        }
+        flight.units[flight.count++] = u;
+        stream_writer_hand(&u.chunk, monotonic_seconds() - fetch_start);
+    }
+    settle(output, job, &flight, 0);
+    if (output->streams) stream_writer_end();
+    return status;
+}
+
+int run_output(const output_steps* output, run_job* job) {
+    if (output->state_size > 0) {
+        job->state = calloc(1, output->state_size);
+        if (job->state == nullptr) return STATUS_CANNOT_START;
+    }
+    job->overlap = output->streams ? STREAM_WRITER_DEPTH - 1 : 0;
+    int status = output->prepare != nullptr ? output->prepare(job) : STATUS_DONE;
+    if (status == STATUS_DONE) {
+        progress p;
+        progress_start(&p, output->progress_label, job->frame_count);
+        if (output->header != nullptr) status = output->header(job);
+        if (status == STATUS_DONE) status = fetch_units(output, job, &p);
+        // What was done before a failure or a stop is counted first, then
+        // the failure is told.
+        progress_finish(&p);
+        const unit_failure& failure = job->failure;
+        if (status != STATUS_DONE && failure.what != nullptr)
+            fprintf(stderr, "%s %lld%s%s\n", failure.what, (long long)failure.at, failure.suffix.separator,
+                    failure.suffix.message);
+    }
+    status = output->finish(job, status);
+    free(job->state);
+    job->state = nullptr;
+    return status;
+}

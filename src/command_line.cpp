@@ -16,6 +16,7 @@ void usage(bool extended) {
     if (!extended) return;
     fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
     fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
+    fprintf(stderr, "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n");
 }
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
@@ -144,6 +145,12 @@ static int take_frame_range(char** values, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--progress-bar": progress a person reads, instead of the machine lines.
+static int take_progress_bar(char**, run_options* options) {
+    options->progress_bar = true;
+    return STATUS_DONE;
+}
+
 // Options that come before a form, each once, in any order. A new one is a
 // row here and a field of run_options.
 struct leading_option {
@@ -154,6 +161,7 @@ struct leading_option {
 
 static const leading_option leading_options[] = {
     {"--frames", 2, take_frame_range},
+    {"--progress-bar", 0, take_progress_bar},
 };
 
 static const leading_option* find_leading_option(const char* name) {

@@ -18,6 +18,7 @@ struct run_options {
     bool has_frame_range;  // frames first_frame..last_frame only, both counted from 0
     int first_frame;
     int last_frame;
+    bool progress_bar;  // progress for people instead of the machine lines
 };
 
 // Fills options and returns 0, or reports the error on standard error and

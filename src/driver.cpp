@@ -9,6 +9,7 @@
 #include "platform.h"
 #include "process_setup.h"
 #include "run/outputs.h"
+#include "run/progress.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
 
@@ -56,6 +57,7 @@ int drive_run(const run_options* options) {
         return STATUS_CANNOT_START;
     }
     watch_for_interruption();
+    if (options->progress_bar) show_progress_to_people();
 
     // Only the validation forms take a CSV, and its log beside it.
     FILE* log =

@@ -11,6 +11,8 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 #endif
 
@@ -30,6 +32,20 @@ bool set_binary_stdout(void) {
 }
 
 int run_interruption(void) { return interruption.load(); }
+
+bool stderr_takes_rewrites(void) {
+#if defined(_WIN32)
+    if (!_isatty(_fileno(stderr))) return false;
+    HANDLE console = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (!GetConsoleMode(console, &mode)) return false;
+    // ENABLE_VIRTUAL_TERMINAL_PROCESSING, absent from older headers.
+    return SetConsoleMode(console, mode | 0x0004) != 0;
+#else
+    const char* term = getenv("TERM");
+    return isatty(2) && (term == nullptr || strcmp(term, "dumb") != 0);
+#endif
+}
 
 #if defined(_WIN32)
 

@@ -7,6 +7,12 @@
 // Puts standard output in binary mode; false when the platform refuses.
 bool set_binary_stdout(void);
 
+// Whether standard error is a terminal that takes a line rewritten in place
+// (a carriage return and the escapes to move up and clear a line): not a
+// file or pipe, not a dumb terminal, and on Windows a console that accepts
+// escapes once asked to.
+bool stderr_takes_rewrites(void);
+
 // Opens the null device on any of descriptors 0 to 2 that a caller left
 // closed, so that a file the run opens never takes standard output's place.
 void reserve_standard_streams(void);

@@ -1,8 +1,15 @@
 // The progress lines of a run: "label,done,total,percent,elapsed,estimate"
 // on standard error, the first at the start, then at most one every half
 // second as units are done, and always one for the last unit done.
+//
+// Asked for (--progress-bar), progress for people replaces those lines:
+// "57/240 frames  23.8%  113.3 fps  0:01 elapsed  0:02 left", on a terminal
+// one line rewritten in place, otherwise a plain line every five seconds;
+// the first and the last state always shown, each line ending in a newline.
 #ifndef ZVK_PROGRESS_H
 #define ZVK_PROGRESS_H
+
+#include <stddef.h>
 
 struct progress {
     const char* label;  // null: the run prints no progress lines
@@ -12,7 +19,14 @@ struct progress {
     double start;
     double last_report;
     double* stamps;  // stamps[k]: the clock when k units were done; may be null
+    int shown;       // lines for people written so far
 };
+
+// Progress for people from here on; once, before the run.
+void show_progress_to_people(void);
+
+// The text of a line for people, without a line end.
+void format_people_progress(char* text, size_t size, int done, int total, double elapsed, double estimate);
 
 // Takes the start time and writes the first line (done 0).
 void progress_start(progress* p, const char* label, int total);

@@ -141,7 +141,8 @@ TEST_F(FrameRange, RangesThatCannotBeRendered) {
 TEST_F(FrameRange, UsageOfTheLaterForms) {
     std::string extended = std::string(usage_text) +
                            "       zvk_avs_runner --rf64 script.avs\n"
-                           "       zvk_avs_runner --frames first last (any form above but --check-source)\n";
+                           "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
+                           "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

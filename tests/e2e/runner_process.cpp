@@ -10,6 +10,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -87,7 +88,17 @@ run_result run_process(const run_request& request) {
     if (request.out_mode == STDOUT_CAPTURE || request.out_mode == STDOUT_CLOSE_AFTER) {
         if (pipe(out_pipe) != 0) abort();
     }
-    if (pipe(err_pipe) != 0) abort();
+    if (request.stderr_terminal) {
+        err_pipe[0] = posix_openpt(O_RDWR | O_NOCTTY);
+        if (err_pipe[0] < 0 || grantpt(err_pipe[0]) != 0 || unlockpt(err_pipe[0]) != 0) abort();
+        err_pipe[1] = open(ptsname(err_pipe[0]), O_RDWR | O_NOCTTY);
+        struct termios mode;
+        if (err_pipe[1] < 0 || tcgetattr(err_pipe[1], &mode) != 0) abort();
+        cfmakeraw(&mode);
+        tcsetattr(err_pipe[1], TCSANOW, &mode);
+    } else if (pipe(err_pipe) != 0) {
+        abort();
+    }
 
     std::vector<std::string> argv_text = e2e.launcher;
     argv_text.push_back(request.runner.empty() ? e2e.runner : request.runner);

@@ -53,6 +53,9 @@ struct run_request {
     int signal_to_send = 0;
     int second_signal_after_ms = 0;  // then the same signal again, this much later
     std::string file_to_create;
+    // Standard error a pseudo-terminal (raw: bytes pass as written) instead
+    // of a pipe, as when a person watches the run.
+    bool stderr_terminal = false;
 };
 
 struct run_result {

@@ -49,11 +49,13 @@ static void from_text_mode(std::string* text, const char* stream) {
 }
 
 static bool text_mode_stdout(const std::vector<std::string>& args) {
-    // The form after a frame range decides.
-    size_t form = !args.empty() && args[0] == "--frames" ? 3 : 0;
-    if (args.size() <= form) return true;
-    const std::string& option = args[form];
-    return option != "--y4m" && option != "--y4m-skip-drop" && option != "--wav" && option != "--rf64";
+    // The form after any leading options decides; their values are never
+    // the name of a form.
+    for (const std::string& option : args) {
+        if (option == "--y4m" || option == "--y4m-skip-drop" || option == "--wav" || option == "--rf64") return false;
+        if (option == "--validate" || option == "--validate-real" || option == "--check-source") return true;
+    }
+    return true;
 }
 
 // Now and then Wine loses a process's line to its server ("wine client

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "clock.h"
 #include "run/progress.h"
 
@@ -40,6 +42,29 @@ TEST(WriteProgress, FormatsOneLine) {
               "zvk_progress,0,0,100.00,0.000,0.000\n"
               "zvk_render,0,-5,100.00,0.000,0.000\n"
               "zvk_render,1,3,33.33,12.346,24.691\n");
+}
+
+TEST(PeopleProgress, FormatsOneState) {
+    struct {
+        int done, total;
+        double elapsed, estimate;
+        const char* text;
+    } cases[] = {
+        {0, 240, 0.0, 0.0, "0/240 frames  0.0%  -- fps  0:00 elapsed  --:-- left"},
+        {57, 240, 0.503, 1.647, "57/240 frames  23.7%  113.3 fps  0:01 elapsed  0:02 left"},
+        // Not 100% before the last frame.
+        {2399, 2400, 59.6, 0.02, "2399/2400 frames  99.9%  40.3 fps  1:00 elapsed  0:00 left"},
+        {43200, 43200, 3725.0, 0.0, "43200/43200 frames  100.0%  11.6 fps  1:02:05 elapsed  0:00 left"},
+        {0, 0, 0.0, 0.0, "0/0 frames  100.0%  -- fps  0:00 elapsed  0:00 left"},
+        // An estimate beyond any clock, or none at all.
+        {1, 1000000, 1e6, 1e12, "1/1000000 frames  0.0%  0.0 fps  277:46:40 elapsed  --:-- left"},
+        {3, 10, 1.0, std::nan(""), "3/10 frames  30.0%  3.0 fps  0:01 elapsed  --:-- left"},
+    };
+    for (const auto& c : cases) {
+        char text[192];
+        format_people_progress(text, sizeof text, c.done, c.total, c.elapsed, c.estimate);
+        EXPECT_STREQ(text, c.text);
+    }
 }
 
 TEST(MonotonicSeconds, NeverGoesBack) {

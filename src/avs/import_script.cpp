@@ -60,12 +60,16 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
     }
 
     if (settings->memory_max_mb > 0) avs->avs_set_memory_max(environment, settings->memory_max_mb);
-    if (!set_script_args(environment, settings)) return unwind(STATUS_CANNOT_START, environment);
+    if (!set_script_args(environment, settings)) {
+        log_checkpoint(log, "failed: script variable");
+        return unwind(STATUS_CANNOT_START, environment);
+    }
 
     if (validation_blank >= 0) {
         AVS_Value blank = make_value('b');
         blank.d.boolean = validation_blank != 0;
         if (avs->avs_set_var(environment, "zvk_validation_blank", blank) == 0) {
+            log_checkpoint(log, "failed: validation variable");
             fprintf(stderr, "failed to set validation source mode\n");
             return unwind(STATUS_CANNOT_START, environment);
         }

@@ -20,6 +20,9 @@ static int claimed = -1;
 static int claim_error = 0;
 static bool created = false;
 static bool taken = false;
+// Bytes of the whole texts written so far: where a text that fell short is
+// cut back to, so the file ends on a whole row.
+static long long whole_bytes = 0;
 
 #if defined(_WIN32)
 
@@ -79,7 +82,7 @@ static bool lock_csv(int fd) {
     return GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
-static void empty_csv(int fd) { _chsize_s(fd, 0); }
+static void cut_csv(int fd, long long size) { _chsize_s(fd, size); }
 static int close_csv(int fd) { return _close(fd); }
 static void remove_csv(const char* path) { _unlink(path); }
 static int write_some(int fd, const char* bytes, unsigned long size) {
@@ -119,9 +122,9 @@ static int open_csv(const char* path, bool exclusive) {
 // (some network ones) is written as before.
 static bool lock_csv(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
 
-static void empty_csv(int fd) {
-    if (ftruncate(fd, 0) != 0) {
-        // A device or a pipe has nothing to empty.
+static void cut_csv(int fd, long long size) {
+    if (ftruncate(fd, (off_t)size) != 0) {
+        // A device or a pipe has nothing to cut.
     }
 }
 static int close_csv(int fd) { return close(fd); }
@@ -168,7 +171,8 @@ int take_validation_csv(const char* csv_path) {
         errno = claim_error;
         return -1;
     }
-    empty_csv(claimed);
+    cut_csv(claimed, 0);
+    whole_bytes = 0;
     taken = true;
     return claimed;
 }
@@ -184,13 +188,18 @@ bool close_validation_csv(void) {
 }
 
 bool write_validation_csv(int fd, const char* bytes, unsigned long size) {
+    unsigned long whole = size;
     while (size > 0) {
         long written = write_some(fd, bytes, size);
         if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
+        if (written <= 0) {
+            cut_csv(fd, whole_bytes);
+            return false;
+        }
         bytes += written;
         size -= (unsigned long)written;
     }
+    whole_bytes += (long long)whole;
     return true;
 }
 

@@ -95,7 +95,8 @@ TEST_F(CheckpointLog, EarlyFailuresEndWithoutAnExitLine) {
          {"create: script environment v8", "failed: script environment"}, 2},
         {"property API", "frames = 1\n", "no_prop_get_float", "",
          {"create: script environment v8", "failed: frame property API unavailable"}, 2},
-        {"variable", "frames = 1\n", "complete", "set_var", {"create: script environment v8"}, 2},
+        {"variable", "frames = 1\n", "complete", "set_var",
+         {"create: script environment v8", "failed: validation variable"}, 2},
         {"import error", "result = error\nerror = boom\n", "complete", "", {"import: script", "failed: import"}, 1},
         {"not a clip", "result = int\n", "complete", "", {"import: script", "failed: script did not return clip"}, 3},
     };

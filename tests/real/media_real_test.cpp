@@ -41,6 +41,9 @@ TEST_F(RealMedia, VideoEqualsFfmpegDecodeWholeAndInRanges) {
                                    frames_between(ffmpeg, m.frames - 1, m.frames - 1)),
                   -1);
         EXPECT_EQ(run_avs({"--frames", beyond, beyond, "--y4m", "@"}, read_file(path("clip.avs"))).status, 2);
+        // --info tells the same count without rendering.
+        write_file(path("info.json"), render({"--info", "@"}));
+        EXPECT_EQ(shell("jq .video.frames info.json"), std::to_string(m.frames) + "\n");
 
         // Mid-GOP to mid-GOP across a keyframe, the keyframe alone, the frame
         // before it alone, then three parts that split the clip mid-GOP.

@@ -198,6 +198,13 @@ static int take_script_arg(char** values, run_options* options) {
             return STATUS_CANNOT_START;
         }
     }
+    // Room for eight more at a time; it lives as long as the process.
+    if (options->script_arg_count % 8 == 0) {
+        const char** grown = (const char**)realloc(
+            options->script_args, (size_t)(options->script_arg_count + 8) * sizeof(const char*));
+        if (grown == nullptr) return STATUS_CANNOT_START;
+        options->script_args = grown;
+    }
     options->script_args[options->script_arg_count++] = item;
     return STATUS_DONE;
 }
@@ -254,9 +261,6 @@ static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE &
 
 int parse_command_line(int argc, char** argv, run_options* options) {
     memset(options, 0, sizeof *options);
-    // Room for every --arg there could be; it lives as long as the process.
-    options->script_args = (const char**)calloc((size_t)argc, sizeof(const char*));
-    if (options->script_args == nullptr) return STATUS_CANNOT_START;
     int at = 1;
     bool taken[sizeof leading_options / sizeof leading_options[0]] = {};
     for (const leading_option* option; at < argc && (option = find_leading_option(argv[at])) != nullptr;) {

@@ -259,6 +259,12 @@ static const leading_option* find_leading_option(const char* name) {
 // Forms that a frame range cannot apply to.
 static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE && mode != RUN_INFO; }
 
+void release_run_options(run_options* options) {
+    free(options->script_args);
+    options->script_args = nullptr;
+    options->script_arg_count = 0;
+}
+
 int parse_command_line(int argc, char** argv, run_options* options) {
     memset(options, 0, sizeof *options);
     int at = 1;

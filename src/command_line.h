@@ -30,6 +30,9 @@ struct run_options {
 // returns the exit status (2).
 int parse_command_line(int argc, char** argv, run_options* options);
 
+// Frees what parse_command_line allocated (the list of --arg items).
+void release_run_options(run_options* options);
+
 // The usage text: the six forms of the original command line, or all of
 // them (extended) when the command line used a later option.
 void usage(bool extended = false);

@@ -11,9 +11,9 @@ int main(int argc, char** argv) {
 
     run_options options;
     int status = parse_command_line(argc, argv, &options);
-    if (status != STATUS_DONE) return status;
-
-    status = drive_run(&options);
+    if (status == STATUS_DONE) status = drive_run(&options);
+    // Only a run that failed before its clip existed comes back here.
+    release_run_options(&options);
     // Asked to stop while the script was imported, and it failed: still
     // end the way the request ends a process.
     if (run_interruption() != 0) end_by_interruption(run_interruption());

@@ -55,4 +55,25 @@ TEST_F(WidePaths, ValidateAndY4mUnderCyrillicAndJapaneseNames) {
     }
 }
 
+// Refusals name the path by the bytes given; the script is found to be the
+// CSV by its wide name too.
+TEST_F(WidePaths, RefusalsNameThePathAsGiven) {
+    std::filesystem::create_directories(std::filesystem::u8path(path("Видео")));
+    std::string clip = script("frames = 1\n", "Видео/клип.avs");
+    struct {
+        std::string csv;
+        int status;
+        std::string message;
+    } cases[] = {
+        {clip, 2, "validation CSV would overwrite the script: " + clip},
+        {path("映像/結果.csv"), 11, "failed to open validation CSV for writing: " + path("映像/結果.csv")},
+    };
+    for (const auto& c : cases) {
+        run_result r = run_utf8({"--validate", clip, c.csv});
+        EXPECT_EQ(r.status, c.status) << c.message;
+        EXPECT_EQ(r.err, c.message + "\n");
+        EXPECT_EQ(read_file(clip), "frames = 1\n");
+    }
+}
+
 }  // namespace

@@ -5,13 +5,14 @@
 
 #include "avs/avs_library.h"
 #include "platform.h"
+#include "platform_files.h"
 
 FILE* open_checkpoint_log(const char* csv_path, const char* script_path) {
     size_t size = strlen(csv_path) + 12;
     char* log_path = (char*)malloc(size);
     if (log_path == nullptr) return nullptr;
     snprintf(log_path, size, "%s.runner.log", csv_path);
-    FILE* log = fopen(log_path, "wb");
+    FILE* log = open_path(log_path, "wb");
     free(log_path);
     if (log == nullptr) return nullptr;
     log_checkpoint(log, "start");

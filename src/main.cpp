@@ -3,9 +3,10 @@
 #include "command_line.h"
 #include "driver.h"
 #include "exit_status.h"
+#include "platform_files.h"
 #include "process_setup.h"
 
-int main(int argc, char** argv) {
+static int run(int argc, char** argv) {
     reserve_standard_streams();
     ignore_write_signals();
 
@@ -19,3 +20,18 @@ int main(int argc, char** argv) {
     if (run_interruption() != 0) end_by_interruption(run_interruption());
     return status;
 }
+
+#if defined(_WIN32)
+// Taken as UTF-16 (linked with -municode), so that names outside the ANSI
+// code page reach the runner whole; from here on they are UTF-8.
+int wmain(int argc, wchar_t** wide_argv) {
+    char** argv = utf8_arguments(argc, wide_argv);
+    if (argv == nullptr) {
+        fprintf(stderr, "failed to read the command line\n");
+        return STATUS_CANNOT_START;
+    }
+    return run(argc, argv);
+}
+#else
+int main(int argc, char** argv) { return run(argc, argv); }
+#endif

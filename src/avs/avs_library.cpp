@@ -7,6 +7,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "platform_files.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -34,7 +36,12 @@ static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
 static const char path_separator = '\\';
 
 static void* open_library(const char* path) {
-    return (void*)LoadLibraryA(path != nullptr ? path : "avisynth");
+    if (path == nullptr) return (void*)LoadLibraryA("avisynth");
+    // --library names the file in UTF-8, like every path the runner takes.
+    wchar_t* wide = wide_path(path);
+    void* handle = wide != nullptr ? (void*)LoadLibraryW(wide) : nullptr;
+    free(wide);
+    return handle;
 }
 
 // Windows users meet the loader's search order in its own documentation.
@@ -52,12 +59,13 @@ int avs_loaded_library_path(char* path, int size) {
     HMODULE module = avs_library != nullptr ? (HMODULE)avs_library->handle : nullptr;
     if (module == nullptr || size < 260) return 0;
     // 260 is the classic path limit: a result that fills the buffer was cut.
-    DWORD n = GetModuleFileNameA(module, path, 260);
-    if (n < 1 || n > 259) {
-        path[0] = '\0';
-        return 0;
-    }
-    return (int)n;
+    wchar_t wide[260];
+    DWORD n = GetModuleFileNameW(module, wide, 260);
+    int bytes = n >= 1 && n <= 259
+                    ? WideCharToMultiByte(CP_UTF8, 0, wide, (int)n, path, size - 1, nullptr, nullptr)
+                    : 0;
+    path[bytes > 0 ? bytes : 0] = '\0';
+    return bytes > 0 ? bytes : 0;
 }
 
 #else

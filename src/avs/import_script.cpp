@@ -38,6 +38,28 @@ static bool set_script_args(AVS_ScriptEnvironment* environment, const import_set
     return true;
 }
 
+// On Windows the library's Import reads a name in the ANSI code page unless
+// told it is UTF-8; ASCII names keep the plain call every library knows.
+static AVS_Value invoke_import(AVS_ScriptEnvironment* environment, const char* path) {
+    AVS_Value name = make_value('s');
+    name.d.string = path;
+#if defined(_WIN32)
+    bool ascii = true;
+    for (const char* c = path; *c != '\0'; c++)
+        if ((unsigned char)*c >= 0x80) ascii = false;
+    if (!ascii) {
+        AVS_Value items[2] = {name, make_value('b')};
+        items[1].d.boolean = 1;
+        AVS_Value arguments = make_value('a');
+        arguments.array_size = 2;
+        arguments.d.array = items;
+        const char* names[2] = {nullptr, "utf8"};
+        return avs_library->avs_invoke(environment, "Import", arguments, names);
+    }
+#endif
+    return avs_library->avs_invoke(environment, "Import", name, nullptr);
+}
+
 int import_script(const import_settings* settings, FILE* log, imported_script* script) {
     const AVS_Library* avs = avs_library;
     int validation_blank = settings->validation_blank;
@@ -76,9 +98,7 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
     }
 
     log_checkpoint(log, "import: script");
-    AVS_Value argument = make_value('s');
-    argument.d.string = settings->script_path;
-    AVS_Value result = avs->avs_invoke(environment, "Import", argument, nullptr);
+    AVS_Value result = invoke_import(environment, settings->script_path);
 
     if (result.type == 'e') {
         log_checkpoint(log, "failed: import");

@@ -10,6 +10,7 @@
 
 #include "avs/frame_props.h"
 #include "exit_status.h"
+#include "platform_files.h"
 
 static double run_length_ms(const frame_timeline* t, int64_t count) {
     return (double)count * 1000.0 * (double)t->run_num / (double)t->run_den;
@@ -67,7 +68,7 @@ int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoI
     timecodes->timeline.clip_num = vi->fps_numerator;
     timecodes->timeline.clip_den = vi->fps_denominator;
     timecodes->timeline.run_den = 1;
-    timecodes->file = fopen(path, "wb");
+    timecodes->file = open_path(path, "wb");
     if (timecodes->file == nullptr) {
         fprintf(stderr, "failed to open timecodes file for writing: %s\n", path);
         return STATUS_OUTPUT_FAILED;

@@ -2,12 +2,15 @@
 
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include "platform_files.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
@@ -46,8 +49,11 @@ static bool same_identity(const file_identity* a, const file_identity* b) {
 }
 
 static bool is_path_of(const file_identity* csv, const char* path) {
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    wchar_t* wide = wide_path(path);
+    if (wide == nullptr) return false;
+    HANDLE h = CreateFileW(wide, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    free(wide);
     file_identity id;
     bool same = identity_of(h, &id) && same_identity(csv, &id);
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
@@ -70,7 +76,16 @@ static const char* collision(int fd, const char* script_path) {
 
 static int open_csv(const char* path, bool exclusive) {
     int flags = _O_WRONLY | _O_CREAT | _O_BINARY | _O_NOINHERIT | (exclusive ? _O_EXCL : 0);
-    return _open(path, flags, _S_IREAD | _S_IWRITE);
+    wchar_t* wide = wide_path(path);
+    if (wide == nullptr) {
+        errno = EINVAL;
+        return -1;
+    }
+    int fd = _wopen(wide, flags, _S_IREAD | _S_IWRITE);
+    int error = errno;
+    free(wide);
+    errno = error;
+    return fd;
 }
 
 // False only when another holds the lock.
@@ -84,7 +99,11 @@ static bool lock_csv(int fd) {
 
 static void cut_csv(int fd, long long size) { _chsize_s(fd, size); }
 static int close_csv(int fd) { return _close(fd); }
-static void remove_csv(const char* path) { _unlink(path); }
+static void remove_csv(const char* path) {
+    wchar_t* wide = wide_path(path);
+    if (wide != nullptr) _wunlink(wide);
+    free(wide);
+}
 static int write_some(int fd, const char* bytes, unsigned long size) {
     return _write(fd, bytes, size > 0x40000000ul ? 0x40000000u : (unsigned)size);
 }

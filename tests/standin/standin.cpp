@@ -409,15 +409,29 @@ std::string parse_line(description& d, const std::string& raw) {
     return "";
 }
 
+#if defined(_WIN32)
+// Without utf8 the name is in the ANSI code page, as the library reads it.
+FILE* open_description(const char* path, bool utf8) {
+    if (!utf8) return fopen(path, "rb");
+    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length <= 0) return nullptr;
+    std::wstring wide((size_t)length, L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, &wide[0], length);
+    return _wfopen(wide.c_str(), L"rb");
+}
+#else
+FILE* open_description(const char* path, bool) { return fopen(path, "rb"); }
+#endif
+
 // Reads the description; returns an empty text or the reason it is unusable.
-std::string read_description(const char* path, description& d) {
+std::string read_description(const char* path, bool utf8, description& d) {
     d.vi.width = 4;
     d.vi.height = 2;
     d.vi.fps_numerator = 25;
     d.vi.fps_denominator = 1;
     d.vi.num_frames = 1;
     d.vi.pixel_type = parse_pixel_type("YV12");
-    FILE* f = fopen(path, "rb");
+    FILE* f = open_description(path, utf8);
     if (f == nullptr) return std::string("stand-in: cannot open ") + path + ": " + strerror(errno);
     std::string text;
     char buffer[4096];
@@ -636,6 +650,19 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
     trace("invoke %s %s array_size=%d names=%s%s", name, value_text(args).c_str(), args.array_size,
           arg_names == nullptr ? "null" : "set", env == &live_environments ? "" : " bad-handle");
     static std::string error_text;
+    // Import(path, utf8=true): the path as the library's Import takes it
+    // with a UTF-8 name, which on Windows opens by the wide name.
+    bool utf8 = false;
+    if (args.type == 'a' && args.array_size == 2 && args.d.array != nullptr && arg_names != nullptr) {
+        const standin_value& flag = args.d.array[1];
+        trace("invoke arg utf8=%s names[0]=%s", value_text(flag).c_str(),
+              arg_names[0] ? arg_names[0] : "null");
+        if (arg_names[0] == nullptr && arg_names[1] != nullptr && strcmp(arg_names[1], "utf8") == 0 &&
+            flag.type == 'b') {
+            utf8 = flag.d.boolean != 0;
+            args = args.d.array[0];
+        }
+    }
     if (strcmp(name, "Import") != 0 || args.type != 's' || args.d.string == nullptr) {
         error_text = std::string("stand-in: no function ") + name;
         standin_value v = make_value('e');
@@ -643,7 +670,7 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
         return v;
     }
     description d;
-    std::string problem = read_description(args.d.string, d);
+    std::string problem = read_description(args.d.string, utf8, d);
     if (!problem.empty()) {
         error_text = problem;
         standin_value v = make_value('e');

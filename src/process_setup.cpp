@@ -92,7 +92,22 @@ static bool is_first_stop(int value) {
 
 #if defined(_WIN32)
 
-void reserve_standard_streams(void) {}
+// A stream the caller left closed has no handle behind it: as on POSIX, it
+// writes to the null device, so losing what nobody reads is no write error.
+static void reserve_stream(FILE* stream) {
+    int fd = _fileno(stream);
+    intptr_t handle = fd >= 0 ? _get_osfhandle(fd) : -1;
+    // Writing nothing tells a handle that leads nowhere from one that does.
+    DWORD none = 0;
+    if (handle != -1 && handle != 0 && WriteFile((HANDLE)handle, "", 0, &none, nullptr)) return;
+    FILE* reopened = freopen("NUL", "wb", stream);
+    (void)reopened;
+}
+
+void reserve_standard_streams(void) {
+    reserve_stream(stdout);
+    reserve_stream(stderr);
+}
 
 void ignore_write_signals(void) {}
 

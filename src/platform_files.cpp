@@ -1,8 +1,11 @@
 #include "platform_files.h"
 
 #if defined(_WIN32)
+#include <io.h>
 #include <stdlib.h>
 #include <windows.h>
+
+void cut_file(int fd, long long size) { _chsize_s(fd, size); }
 
 wchar_t* wide_path(const char* path) {
     int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
@@ -35,6 +38,15 @@ char** utf8_arguments(int argc, wchar_t** wide_argv) {
 
 #else
 
+#include <sys/types.h>
+#include <unistd.h>
+
 FILE* open_path(const char* path, const char* mode) { return fopen(path, mode); }
+
+void cut_file(int fd, long long size) {
+    if (ftruncate(fd, (off_t)size) != 0) {
+        // A device or a pipe has nothing to cut.
+    }
+}
 
 #endif

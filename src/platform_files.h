@@ -9,6 +9,10 @@
 // fopen by a UTF-8 path.
 FILE* open_path(const char* path, const char* mode);
 
+// Cuts an open file back to size bytes: what a write that fell short left
+// of a line or a row goes. A descriptor with nothing to cut is left alone.
+void cut_file(int fd, long long size);
+
 #if defined(_WIN32)
 #include <wchar.h>
 

@@ -47,13 +47,7 @@ static int write_line(timecodes_file* timecodes, const char* line) {
         timecodes->whole += (int64_t)size;
         return STATUS_DONE;
     }
-#if defined(_WIN32)
-    _chsize_s(_fileno(timecodes->file), timecodes->whole);
-#else
-    if (ftruncate(fileno(timecodes->file), (off_t)timecodes->whole) != 0) {
-        // Nothing more to do: the message says the file is incomplete.
-    }
-#endif
+    cut_file(fileno(timecodes->file), timecodes->whole);
     fprintf(stderr, "failed to write timecodes file: %s\n", timecodes->path);
     return STATUS_OUTPUT_FAILED;
 }

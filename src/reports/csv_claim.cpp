@@ -9,14 +9,14 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
-
-#include "platform_files.h"
 #else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+
+#include "platform_files.h"
 
 static const char* claimed_path = nullptr;
 static int claimed = -1;
@@ -97,7 +97,6 @@ static bool lock_csv(int fd) {
     return GetLastError() != ERROR_LOCK_VIOLATION;
 }
 
-static void cut_csv(int fd, long long size) { _chsize_s(fd, size); }
 static int close_csv(int fd) { return _close(fd); }
 static void remove_csv(const char* path) {
     wchar_t* wide = wide_path(path);
@@ -141,11 +140,6 @@ static int open_csv(const char* path, bool exclusive) {
 // (some network ones) is written as before.
 static bool lock_csv(int fd) { return flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK; }
 
-static void cut_csv(int fd, long long size) {
-    if (ftruncate(fd, (off_t)size) != 0) {
-        // A device or a pipe has nothing to cut.
-    }
-}
 static int close_csv(int fd) { return close(fd); }
 static void remove_csv(const char* path) { unlink(path); }
 static long write_some(int fd, const char* bytes, unsigned long size) { return (long)write(fd, bytes, size); }
@@ -190,7 +184,7 @@ int take_validation_csv(const char* csv_path) {
         errno = claim_error;
         return -1;
     }
-    cut_csv(claimed, 0);
+    cut_file(claimed, 0);
     whole_bytes = 0;
     taken = true;
     return claimed;
@@ -212,7 +206,7 @@ bool write_validation_csv(int fd, const char* bytes, unsigned long size) {
         long written = write_some(fd, bytes, size);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
-            cut_csv(fd, whole_bytes);
+            cut_file(fd, whole_bytes);
             return false;
         }
         bytes += written;

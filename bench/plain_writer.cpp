@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
     }
     static char buffer[4096];
     setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-    if (avs_load_library() == nullptr) return 1;
+    if (avs_load_library(nullptr) == nullptr) return 1;
+    import_settings settings = {argv[1], -1, 0, nullptr, 0};
     imported_script script;
-    int status = import_script(argv[1], -1, stderr, &script);
+    int status = import_script(&settings, stderr, &script);
     if (status != 0) return status;
     const AVS_VideoInfo* vi = script.video_info;
     const char* tag = chroma_tag(vi);

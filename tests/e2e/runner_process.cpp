@@ -87,6 +87,9 @@ run_result run_process(const run_request& request) {
     int err_pipe[2];
     if (request.out_mode == STDOUT_CAPTURE || request.out_mode == STDOUT_CLOSE_AFTER) {
         if (pipe(out_pipe) != 0) abort();
+#if defined(F_SETPIPE_SZ)
+        if (request.pipe_size > 0) fcntl(out_pipe[0], F_SETPIPE_SZ, request.pipe_size);
+#endif
     }
     if (request.stderr_terminal) {
         err_pipe[0] = posix_openpt(O_RDWR | O_NOCTTY);
@@ -205,6 +208,9 @@ run_result run_process(const run_request& request) {
             ssize_t got = read(fds[i].fd, buffer, is_out ? read_size : sizeof buffer);
             if (is_out && got > 0 && request.read_pause_ms > 0) usleep((useconds_t)request.read_pause_ms * 1000);
             if (got <= 0) {
+#if defined(F_GETPIPE_SZ)
+                if (is_out) result.pipe_size = fcntl(out_fd, F_GETPIPE_SZ);
+#endif
                 close(fds[i].fd);
                 (is_out ? out_fd : err_fd) = -1;
                 continue;

@@ -59,6 +59,9 @@ struct run_request {
     // Standard error a pseudo-terminal (raw: bytes pass as written) instead
     // of a pipe, as when a person watches the run.
     bool stderr_terminal = false;
+    // The size to give the standard output pipe before the run (Linux); 0:
+    // the system's default.
+    int pipe_size = 0;
 };
 
 struct run_result {
@@ -67,6 +70,7 @@ struct run_result {
     bool timed_out = false;
     bool runaway = false;  // standard output passed max_output
     bool acted = false;    // `when` held while the runner ran, and the action was taken
+    int pipe_size = 0;     // the standard output pipe's size at its end (Linux); 0: not known
     std::string out;
     std::string err;
     std::vector<std::string> trace;

@@ -80,8 +80,10 @@ TEST_F(Interruption, ValidationKeepsTheRowsReportedDone) {
 // blocked in the middle of one by a slow consumer), the stream ends after
 // the last whole frame or audio step.
 TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
-    const std::vector<plane_size> planes = yuv_planes(420, 64, 48, 1);
-    const std::string header = "YUV4MPEG2 W64 H48 F25:1 Ip A0:0 C420jpeg\n";
+    // Frames large enough that a slow consumer fills even a widened pipe
+    // (1 MiB) and leaves the writer blocked in the middle of one.
+    const std::vector<plane_size> planes = yuv_planes(420, 320, 240, 1);
+    const std::string header = "YUV4MPEG2 W320 H240 F25:1 Ip A0:0 C420jpeg\n";
     const size_t frame_size = y4m_frame(0, planes).size();
     struct {
         int signo;
@@ -89,16 +91,16 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         std::function<bool(const std::string&, const std::string&)> when;
     } cases[] = {
         {SIGINT, false, done_at_least(50)},
-        {SIGHUP, true, out_longer_than(header.size() + 5 * frame_size / 2)},
+        {SIGHUP, true, out_longer_than(header.size() + 11 * frame_size / 2)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(name(c.signo));
         run_request request;
         request.when = c.when;
         request.signal_to_send = stop(c.signo);
-        if (c.slow) request.read_chunk = 500, request.read_pause_ms = 2;
+        if (c.slow) request.read_chunk = 4000, request.read_pause_ms = 2;
         run_result r = interrupted(
-            {"--y4m", script("width = 64\nheight = 48\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
+            {"--y4m", script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
             request);
         int done = item(progress_lines(r.err), -1).done;
         EXPECT_LT(done, 200);

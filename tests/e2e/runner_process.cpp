@@ -116,6 +116,10 @@ run_result run_process(const run_request& request) {
     pid_t pid = fork();
     if (pid < 0) abort();
     if (pid == 0) {
+        // The runner starts with the stop signals at their defaults, as from
+        // a terminal, even where the suite itself runs under nohup: a stop
+        // ignored from the start is kept ignored, and would be no test.
+        for (int signo : {SIGINT, SIGTERM, SIGHUP}) signal(signo, SIG_DFL);
         if (e2e.platform == "windows") {
             // LoadLibraryA searches PATH after the program's and the system's
             // directories; Wine takes PATH additions from WINEPATH.

@@ -7,6 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -181,8 +182,8 @@ run_result run_process(const run_request& request) {
     double started = now_seconds();
     double deadline = started + request.timeout_seconds;
     char buffer[1 << 16];
-    size_t read_size = request.read_chunk > 0 && request.read_chunk < sizeof buffer ? request.read_chunk
-                                                                                   : sizeof buffer;
+    size_t read_size =
+        request.read_chunk > 0 && request.read_chunk < sizeof buffer ? request.read_chunk : sizeof buffer;
     int wstatus = 0;
     bool exited = false;
     // Reads until both pipes end or the runner has ended and its pipes are
@@ -209,8 +210,14 @@ run_result run_process(const run_request& request) {
         for (int i = 0; i < n; i++) {
             if (fds[i].revents == 0) continue;
             bool is_out = fds[i].fd == out_fd;
+#if defined(FIONREAD)
+            int queued = 0;
+            if (is_out && request.read_chunk > 0 && ioctl(out_fd, FIONREAD, &queued) == 0)
+                result.queued_before_reads.push_back({result.out.size(), queued});
+#endif
             ssize_t got = read(fds[i].fd, buffer, is_out ? read_size : sizeof buffer);
-            if (is_out && got > 0 && request.read_pause_ms > 0) usleep((useconds_t)request.read_pause_ms * 1000);
+            if (is_out && got > 0 && request.read_pause_ms > 0)
+                usleep((useconds_t)request.read_pause_ms * 1000);
             if (got <= 0) {
 #if defined(F_GETPIPE_SZ)
                 if (is_out) result.pipe_size = fcntl(out_fd, F_GETPIPE_SZ);

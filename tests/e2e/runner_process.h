@@ -6,8 +6,8 @@
 #include <stddef.h>
 
 #include <functional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Where the runner and the stand-in are, from the driver's command line.
@@ -34,18 +34,18 @@ enum stdout_mode {
 struct run_request {
     std::vector<std::string> args;  // after the program name
     std::string variant = "complete";
-    std::string library_dir;  // where the library is, instead of the variant's directory
-    std::string runner;       // another copy of the runner to run
+    std::string library_dir;       // where the library is, instead of the variant's directory
+    std::string runner;            // another copy of the runner to run
     std::vector<std::string> env;  // extra NAME=VALUE settings
     stdout_mode out_mode = STDOUT_CAPTURE;
     size_t close_after = 0;
     std::string out_path;  // for STDOUT_FILE and STDOUT_READ_ONLY
     int timeout_seconds = 120;
     size_t max_output = 256u << 20;  // more is a runaway stream: the run is killed
-    std::string trace_path;  // empty: no trace
-    size_t memory_limit = 0;  // bytes of address space for the runner; 0: no limit
-    size_t file_size_limit = 0;  // largest file the runner may write (a full disk); 0: no limit
-    bool unprivileged = false;  // when the suite runs as root, run the runner as nobody
+    std::string trace_path;          // empty: no trace
+    size_t memory_limit = 0;         // bytes of address space for the runner; 0: no limit
+    size_t file_size_limit = 0;      // largest file the runner may write (a full disk); 0: no limit
+    bool unprivileged = false;       // when the suite runs as root, run the runner as nobody
     // A slow consumer: read at most this many bytes of standard output at a
     // time, pausing after each read. 0: read as fast as possible.
     size_t read_chunk = 0;
@@ -71,6 +71,9 @@ struct run_result {
     bool runaway = false;  // standard output passed max_output
     bool acted = false;    // `when` held while the runner ran, and the action was taken
     int pipe_size = 0;     // the standard output pipe's size at its end (Linux); 0: not known
+    // For a slow consumer (read_chunk set, Linux): before each read of
+    // standard output, the bytes read so far and the bytes the pipe held.
+    std::vector<std::pair<size_t, int>> queued_before_reads;
     std::string out;
     std::string err;
     std::vector<std::string> trace;

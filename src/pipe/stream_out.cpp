@@ -160,7 +160,7 @@ static void write_held(void) {
     bool paced = pacer.on;
     if (paced) {
         make_room(descriptor, bytes);
-        if (pacer.on) stage_held();
+        if (pacer.on && bytes <= PACED_WRITE_SIZE) stage_held();
     }
     struct iovec* next = held;
     int left = held_count;

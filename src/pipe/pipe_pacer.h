@@ -13,7 +13,7 @@
 // in a pipe of 640 KiB or more (the widened one). It ends, and the writes
 // block again as anywhere else, when the reader empties the pipe while it
 // is filled or turns faster than this machine's sleeps can follow, when it
-// takes nothing for 20 ms (it stopped, or went), or when sleeps overshoot
+// takes nothing for 200 ms (it stopped, or went), or when sleeps overshoot
 // so often that the pipe keeps running dry. After an end, more chunks go
 // the plain way each time before pacing may start again. The decisions are
 // here; the system calls are the caller's.

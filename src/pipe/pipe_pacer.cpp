@@ -72,9 +72,8 @@ void pacer_chunk_written(pipe_pacer* pacer, size_t bytes, double seconds, long w
 
 bool pacer_fits(const pipe_pacer* pacer, size_t bytes) { return !pacer->on || pacer->room >= bytes; }
 
-// What the reader took since the last look, and how fast.
-static void measure_drain(pipe_pacer* pacer, size_t queued, double now) {
-    double drained = (double)pacer->looked_queued + (double)pacer->written_since - (double)queued;
+// How fast the reader took drained bytes since the last look.
+static void measure_drain(pipe_pacer* pacer, double drained, size_t queued, double now) {
     double seconds = now - pacer->looked_at;
     if (drained <= 0 || seconds <= 0) return;
     double rate = drained / seconds;
@@ -87,8 +86,8 @@ double pacer_look(pipe_pacer* pacer, size_t queued, double now, size_t bytes) {
     if (!pacer->on) return 0.0;
     bool first = pacer->looked_at < 0;
     if (!first) {
-        bool took = pacer->looked_queued + pacer->written_since > queued;
-        if (took) {
+        double drained = (double)pacer->looked_queued + (double)pacer->written_since - (double)queued;
+        if (drained > 0) {
             pacer->stalled_since = -1.0;
         } else if (pacer->stalled_since < 0) {
             pacer->stalled_since = pacer->looked_at;
@@ -102,7 +101,7 @@ double pacer_look(pipe_pacer* pacer, size_t queued, double now, size_t bytes) {
             end_pacing(pacer);
             return 0.0;
         }
-        measure_drain(pacer, queued, now);
+        measure_drain(pacer, drained, queued, now);
         if (pacer->drain_rate > fastest_paced_reader) {
             end_pacing(pacer);
             return 0.0;

@@ -5,8 +5,8 @@
 // it keeps the pipe between a floor and a ceiling, small enough that what
 // the reader takes is still in the caches, writing while it is under the
 // ceiling and sleeping, between, the time the reader needs to take it down
-// to the floor. The reader then always finds bytes and never has a writer
-// to wake.
+// to the floor. The reader then almost always finds bytes and never has a
+// writer to wake.
 //
 // Pacing starts when a chunk written the plain way made the writer wait in
 // the pipe more often than once per 16 KiB, at less than 1.2 GB/s, and only

@@ -14,6 +14,7 @@
 #include "run/progress.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
+#include "thread_starts.h"
 
 // The frames a run renders: the whole clip, or the range of the command
 // line when it fits the clip. Returns 0, or 2 (reported).
@@ -75,6 +76,7 @@ int drive_run(const run_options* options) {
     FILE* log = options->csv_path != nullptr && options->csv_path[0] != '\0'
                     ? open_checkpoint_log(options->csv_path, options->script_path)
                     : nullptr;
+    note_threads_before_library();
     if (avs_load_library(options->library_path) == nullptr) {
         // --library names its file where the library's usual name stands.
         const char* file = options->library_path != nullptr ? options->library_path : AVS_LIBRARY_FILE;

@@ -5,6 +5,7 @@
 #include "pipe/stream_out.h"
 #include "process_setup.h"
 #include "reports/csv_claim.h"
+#include "thread_starts.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -43,6 +44,7 @@ void end_run(int status) {
     }
     if (interruption != 0) end_by_interruption(interruption);
 #if defined(_WIN32)
+    wait_for_starting_threads();
     ExitProcess((UINT)status);
 #else
     _exit(status);

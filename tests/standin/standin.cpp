@@ -18,6 +18,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <pthread.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -167,6 +168,7 @@ struct description {
     std::vector<std::pair<frame_range, int>> frame_delays;  // later rules win
     std::string frame_gate;  // frame 0 is served once this file exists
     int import_delay_ms = 0;  // the import takes this long, whatever its result
+    int start_threads = 0;  // the import starts this many threads, as a library starts its pool
     // Each frame gets memory of its own, overwritten when it is released:
     // bytes written from a released frame come out wrong.
     bool private_frames = false;
@@ -396,6 +398,8 @@ std::string parse_line(description& d, const std::string& raw) {
         d.stdout_text = value;
     } else if (key == "import_delay_ms") {
         d.import_delay_ms = (int)to_int(value);
+    } else if (key == "start_threads") {
+        d.start_threads = (int)to_int(value);
     } else if (key == "set_locale") {
         // What a plugin may do at load: the whole process's numbers change.
         const char* set = setlocale(LC_ALL, value.c_str());
@@ -561,6 +565,24 @@ bool file_present(const std::string& path) {
     return f != nullptr;
 }
 
+#if defined(_WIN32)
+DWORD WINAPI short_thread(void*) { return 0; }
+#else
+void* short_thread(void*) { return nullptr; }
+#endif
+
+// A thread that ends at once, left to run: the process may end while it is
+// still starting.
+void start_short_thread(void) {
+#if defined(_WIN32)
+    HANDLE thread = CreateThread(nullptr, 0, short_thread, nullptr, 0, nullptr);
+    if (thread != nullptr) CloseHandle(thread);
+#else
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, short_thread, nullptr) == 0) pthread_detach(thread);
+#endif
+}
+
 void sleep_ms(int ms) {
 #if defined(_WIN32)
     Sleep((DWORD)ms);
@@ -678,6 +700,7 @@ STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, 
         return v;
     }
     chatter(d, "import");
+    for (int i = 0; i < d.start_threads; i++) start_short_thread();
     if (d.import_delay_ms > 0) {
         trace("import delay %d ms", d.import_delay_ms);
         sleep_ms(d.import_delay_ms);

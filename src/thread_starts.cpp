@@ -1,0 +1,78 @@
+#include "thread_starts.h"
+
+#if defined(_WIN32)
+
+#include <windows.h>
+// After windows.h, whose types it uses.
+#include <tlhelp32.h>
+
+enum { most_threads = 256 };
+
+// Threads that were there before the library: among them the system's own
+// loader threads, which never report a start.
+static DWORD before[most_threads];
+static int before_count = 0;
+// Threads that reported their start.
+static volatile LONG started[most_threads];
+static volatile LONG started_count = 0;
+
+// Called by the system in each new thread once it is set up, before the
+// thread's own function runs.
+static void NTAPI on_thread_event(PVOID, DWORD reason, PVOID) {
+    if (reason != DLL_THREAD_ATTACH) return;
+    LONG at = InterlockedIncrement(&started_count) - 1;
+    if (at < most_threads) InterlockedExchange(&started[at], (LONG)GetCurrentThreadId());
+}
+
+// The program's TLS callback: the C runtime's TLS directory lists every
+// pointer in these sections.
+extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK zvk_thread_event =
+    on_thread_event;
+
+template <typename Id>
+static bool listed(const Id* list, int count, DWORD id) {
+    for (int i = 0; i < count; i++)
+        if ((DWORD)list[i] == id) return true;
+    return false;
+}
+
+// Calls visit for each thread of this process but the caller; false when
+// the system gives no list.
+template <typename Visit>
+static bool each_other_thread(Visit visit) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == process && entry.th32ThreadID != self) visit(entry.th32ThreadID);
+    CloseHandle(snapshot);
+    return true;
+}
+
+void note_threads_before_library(void) {
+    each_other_thread([](DWORD id) {
+        if (before_count < most_threads) before[before_count++] = id;
+    });
+}
+
+void wait_for_starting_threads(void) {
+    ULONGLONG give_up = GetTickCount64() + 1000;
+    while (GetTickCount64() < give_up) {
+        int count = started_count < most_threads ? (int)started_count : most_threads;
+        bool starting = false;
+        bool looked = each_other_thread([&](DWORD id) {
+            if (!listed(before, before_count, id) && !listed(started, count, id)) starting = true;
+        });
+        if (!looked || !starting) return;
+        Sleep(1);
+    }
+}
+
+#else
+
+void note_threads_before_library(void) {}
+void wait_for_starting_threads(void) {}
+
+#endif

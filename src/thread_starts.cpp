@@ -8,8 +8,14 @@
 
 enum { most_threads = 256 };
 
-// Threads that were there before the library: among them the system's own
-// loader threads, which never report a start.
+// Only Wine needs the wait. Windows ends a thread that is starting as any
+// other, and some of its own threads (the loader's) never report a start.
+static bool under_wine(void) {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+// Threads that were there before the library.
 static DWORD before[most_threads];
 static int before_count = 0;
 // Threads that reported their start.
@@ -52,12 +58,14 @@ static bool each_other_thread(Visit visit) {
 }
 
 void note_threads_before_library(void) {
+    if (!under_wine()) return;
     each_other_thread([](DWORD id) {
         if (before_count < most_threads) before[before_count++] = id;
     });
 }
 
 void wait_for_starting_threads(void) {
+    if (!under_wine()) return;
     ULONGLONG give_up = GetTickCount64() + 1000;
     while (GetTickCount64() < give_up) {
         int count = started_count < most_threads ? (int)started_count : most_threads;

@@ -2,7 +2,8 @@
 // ends. Under 32-bit Wine a process that ends while one of its threads is
 // still being set up dies of SIGSEGV instead of ending with its status. The
 // library starts a pool of threads when its environment is created, so a
-// short run under load could end that way. Elsewhere both calls do nothing.
+// short run under load could end that way. Elsewhere, Windows included,
+// both calls do nothing.
 #ifndef ZVK_THREAD_STARTS_H
 #define ZVK_THREAD_STARTS_H
 

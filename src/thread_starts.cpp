@@ -16,7 +16,7 @@ static bool under_wine(void) {
 }
 
 // Threads that were there before the library.
-static DWORD before[most_threads];
+static LONG before[most_threads];
 static int before_count = 0;
 // Threads that reported their start.
 static volatile LONG started[most_threads];
@@ -35,8 +35,7 @@ static void NTAPI on_thread_event(PVOID, DWORD reason, PVOID) {
 extern "C" __attribute__((section(".CRT$XLB"), used)) const PIMAGE_TLS_CALLBACK zvk_thread_event =
     on_thread_event;
 
-template <typename Id>
-static bool listed(const Id* list, int count, DWORD id) {
+static bool listed(const volatile LONG* list, int count, DWORD id) {
     for (int i = 0; i < count; i++)
         if ((DWORD)list[i] == id) return true;
     return false;
@@ -60,7 +59,7 @@ static bool each_other_thread(Visit visit) {
 void note_threads_before_library(void) {
     if (!under_wine()) return;
     each_other_thread([](DWORD id) {
-        if (before_count < most_threads) before[before_count++] = id;
+        if (before_count < most_threads) before[before_count++] = (LONG)id;
     });
 }
 

@@ -221,7 +221,7 @@ static void hold(const unsigned char* bytes, size_t size) {
 // the writer blocks, and is woken again, every few pages the reader takes,
 // and each wake-up costs both sides. In a pipe of 1 MiB, the most an
 // ordinary user may ask for by default, each runs on for longer: into cat
-// the stream took a fifth less time. A pipe already larger stays so, and
+// the stream took a quarter less time. A pipe already larger stays so, and
 // one the system refuses to enlarge (the user's allowance for pipe memory
 // is spent) stays as it is. Returns the pipe's size; 0 when the stream
 // goes to no pipe (or the system does not say).

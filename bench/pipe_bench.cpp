@@ -161,10 +161,12 @@ std::string write_description(const std::string& dir, const options& o, int fram
     std::string path = dir + "/bench_" + o.mode + "_" + std::to_string(frames) + (hot ? "_hot" : "") + ".avs";
     FILE* f = fopen(path.c_str(), "wb");
     if (o.mode == "y4m")
-        fprintf(f, "width = 1920\nheight = 1080\npixel_type = YV12\nfps = 25/1\nframes = %d\nframe_period = 2\n",
+        fprintf(f,
+                "width = 1920\nheight = 1080\npixel_type = YV12\nfps = 25/1\nframes = %d\nframe_period = 2\n",
                 frames);
     else
-        fprintf(f, "frames = 0\naudio_rate = 48000\nsample_type = float\nchannels = 2\naudio_samples = %lld\n",
+        fprintf(f,
+                "frames = 0\naudio_rate = 48000\nsample_type = float\nchannels = 2\naudio_samples = %lld\n",
                 (long long)o.seconds * 48000);
     fprintf(f, "hot_memory = %d\n", hot ? 1 : 0);
     fclose(f);
@@ -195,8 +197,8 @@ struct series {
 measurement run_ffmpeg(int frames) {
     return consume([&]() {
         std::string count = std::to_string(frames);
-        execlp("ffmpeg", "ffmpeg", "-v", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080", "-i",
-               "/dev/zero", "-frames:v", count.c_str(), "-f", "yuv4mpegpipe", "-", (char*)nullptr);
+        execlp("ffmpeg", "ffmpeg", "-v", "error", "-f", "rawvideo", "-pix_fmt", "yuv420p", "-s", "1920x1080",
+               "-i", "/dev/zero", "-frames:v", count.c_str(), "-f", "yuv4mpegpipe", "-", (char*)nullptr);
     });
 }
 
@@ -204,12 +206,14 @@ measurement run_ffmpeg(int frames) {
 // whose run is all writing, and the same through a filter, whose run is
 // fetching and writing.
 void bench_real_library(const options& o, const std::string& dir) {
-    const char* const cheap = "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, 499)\n";
+    const char* const cheap =
+        "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, 499)\n";
     struct {
         const char* name;
         std::string text;
         series fetch, total;
-    } scripts[] = {{"ColorBars", cheap, {}, {}}, {"ColorBars().Blur(1.0)", std::string(cheap, strlen(cheap) - 1) + ".Blur(1.0)\n", {}, {}}};
+    } scripts[] = {{"ColorBars", cheap, {}, {}},
+                   {"ColorBars().Blur(1.0)", std::string(cheap, strlen(cheap) - 1) + ".Blur(1.0)\n", {}, {}}};
     std::vector<std::string> paths;
     for (auto& s : scripts) {
         std::string path = dir + "/real_" + std::to_string(paths.size()) + ".avs";
@@ -234,8 +238,8 @@ void bench_real_library(const options& o, const std::string& dir) {
     double cheap_total = scripts[0].total.seconds();
     for (auto& s : scripts) {
         double fetch = s.fetch.seconds(), total = s.total.seconds();
-        printf("  %-22s fetch only %6.3f s, runner --y4m %6.3f s (%5.3f CPU s/GB), overlap ratio %.3f\n", s.name,
-               fetch, total, s.total.cpu_gb(), total / std::max(fetch, cheap_total));
+        printf("  %-22s fetch only %6.3f s, runner --y4m %6.3f s (%5.3f CPU s/GB), overlap ratio %.3f\n",
+               s.name, fetch, total, s.total.cpu_gb(), total / std::max(fetch, cheap_total));
     }
 }
 
@@ -348,20 +352,24 @@ int bench_consumers(const options& o) {
     // of the stand-in's, made at import; 64 of the real library's).
     auto distinct = [&](const char* type) {
         if (!real)
-            return "width = 1920\nheight = 1080\npixel_type = " + std::string(type) + "\nfps = 25/1\nframes = " +
-                   std::to_string(o.frames) + "\nframe_period = 16\n";
+            return "width = 1920\nheight = 1080\npixel_type = " + std::string(type) +
+                   "\nfps = 25/1\nframes = " + std::to_string(o.frames) + "\nframe_period = 16\n";
         // 64 bands of one tall frame that the library makes once, each a
         // frame in turn (cropping copies nothing).
         return "ColorBars(width=1920, height=69120, pixel_type=\"" + std::string(type) +
                "\").KillAudio().Trim(0, 63)"
                ".Animate(0, 63, \"Crop\", 0, 0, 1920, 1080, 0, 68040, 1920, 1080)"
-               ".Loop().Trim(0, " + std::to_string(o.frames - 1) + ")\n";
+               ".Loop().Trim(0, " +
+               std::to_string(o.frames - 1) + ")\n";
     };
-    if (listed(o.only, "8-bit")) sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
-    if (listed(o.only, "10-bit")) sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
+    if (listed(o.only, "8-bit"))
+        sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
+    if (listed(o.only, "10-bit"))
+        sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
     if (real && listed(o.only, "Blur"))
-        sources.push_back({"Blur", "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, " +
-                                       std::to_string(o.frames - 1) + ").Blur(1.0)\n",
+        sources.push_back({"Blur",
+                           "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, " +
+                               std::to_string(o.frames - 1) + ").Blur(1.0)\n",
                            o.real_library});
     for (size_t i = 0; i < sources.size(); i++) {
         std::string path = dir + "/consumers_" + std::to_string(i) + ".avs";
@@ -372,10 +380,12 @@ int bench_consumers(const options& o) {
     }
     std::vector<consumer> consumers = {{"cat", {"cat"}}};
     if (have_program("ffmpeg"))
-        consumers.push_back({"ffmpeg -f null", {"ffmpeg", "-v", "error", "-f", "yuv4mpegpipe", "-i", "-", "-f", "null", "-"}});
+        consumers.push_back({"ffmpeg -f null",
+                             {"ffmpeg", "-v", "error", "-f", "yuv4mpegpipe", "-i", "-", "-f", "null", "-"}});
     if (have_program("x264"))
         consumers.push_back(
-            {"x264 ultrafast", {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"}});
+            {"x264 ultrafast",
+             {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"}});
     consumers.push_back({"slow reader", {}});
     for (size_t c = consumers.size(); c-- > 0;) {
         std::string name = consumers[c].name;
@@ -395,10 +405,12 @@ int bench_consumers(const options& o) {
             for (size_t c = 0; c < consumer_count; c++) {
                 for (size_t k = 0; k < writers.size(); k++) {
                     size_t w = (k + run) % writers.size();
-                    pipeline_result r = run_pipeline(writers[w], sources[s].text, sources[s].library, consumers[c]);
+                    pipeline_result r =
+                        run_pipeline(writers[w], sources[s].text, sources[s].library, consumers[c]);
                     if (r.writer_status != 0 || r.consumer_status != 0) {
                         fprintf(stderr, "%s | %s on %s failed: statuses %d and %d\n", writers[w].path.c_str(),
-                                consumers[c].name, sources[s].name.c_str(), r.writer_status, r.consumer_status);
+                                consumers[c].name, sources[s].name.c_str(), r.writer_status,
+                                r.consumer_status);
                         return 1;
                     }
                     times[s][c][w].push_back(r.seconds);
@@ -406,8 +418,10 @@ int bench_consumers(const options& o) {
             }
         }
         // The table so far: a shared machine may not allow every round.
-        printf("%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
-               real ? "real AviSynth+" : "stand-in", o.frames, run + 1, load_before.c_str(), load_average().c_str());
+        printf(
+            "%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
+            real ? "real AviSynth+" : "stand-in", o.frames, run + 1, load_before.c_str(),
+            load_average().c_str());
         printf("| source | consumer | runner | plain writer | runner / plain |%s\n",
                o.before.empty() ? "" : " runner before | before / plain |");
         printf("|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|");
@@ -415,8 +429,8 @@ int bench_consumers(const options& o) {
             for (size_t c = 0; c < consumers.size(); c++) {
                 if (times[s][c][0].empty()) continue;
                 double runner = median(times[s][c][0]), plain = median(times[s][c][1]);
-                printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner, plain,
-                       runner / plain);
+                printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner,
+                       plain, runner / plain);
                 if (!o.before.empty()) {
                     double before = median(times[s][c][2]);
                     printf(" %.3f | %.3f |", before, before / plain);
@@ -441,22 +455,33 @@ int main(int argc, char** argv) {
             return a.compare(0, n, name) == 0 ? argv[i] + n : nullptr;
         };
         const char* v;
-        if ((v = value("--runner=")) != nullptr) o.runner = v;
-        else if ((v = value("--standin=")) != nullptr) o.standin = v;
-        else if ((v = value("--mode=")) != nullptr) o.mode = v;
-        else if ((v = value("--runs=")) != nullptr) o.runs = atoi(v);
-        else if ((v = value("--frames=")) != nullptr) o.frames = atoi(v);
-        else if ((v = value("--big-frames=")) != nullptr) o.big_frames = atoi(v);
-        else if ((v = value("--seconds=")) != nullptr) o.seconds = atoi(v);
-        else if ((v = value("--real-library=")) != nullptr) o.real_library = v;
-        else if ((v = value("--plain=")) != nullptr) o.plain = v;
-        else if ((v = value("--before=")) != nullptr) o.before = v;
-        else if ((v = value("--only=")) != nullptr) o.only = v;
-        else if ((v = value("--consumers=")) != nullptr) o.consumers = v;
+        if ((v = value("--runner=")) != nullptr)
+            o.runner = v;
+        else if ((v = value("--standin=")) != nullptr)
+            o.standin = v;
+        else if ((v = value("--mode=")) != nullptr)
+            o.mode = v;
+        else if ((v = value("--runs=")) != nullptr)
+            o.runs = atoi(v);
+        else if ((v = value("--frames=")) != nullptr)
+            o.frames = atoi(v);
+        else if ((v = value("--big-frames=")) != nullptr)
+            o.big_frames = atoi(v);
+        else if ((v = value("--seconds=")) != nullptr)
+            o.seconds = atoi(v);
+        else if ((v = value("--real-library=")) != nullptr)
+            o.real_library = v;
+        else if ((v = value("--plain=")) != nullptr)
+            o.plain = v;
+        else if ((v = value("--before=")) != nullptr)
+            o.before = v;
+        else if ((v = value("--only=")) != nullptr)
+            o.only = v;
+        else if ((v = value("--consumers=")) != nullptr)
+            o.consumers = v;
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
-        }
-        else {
+        } else {
             fprintf(stderr, "unknown argument %s\n", argv[i]);
             return 2;
         }
@@ -466,10 +491,12 @@ int main(int argc, char** argv) {
         return bench_consumers(o);
     }
     if (o.runner.empty() || o.standin.empty() || (o.mode != "y4m" && o.mode != "wav")) {
-        fprintf(stderr, "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
-                        "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
-                        "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
-                        "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B]\n");
+        fprintf(
+            stderr,
+            "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
+            "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
+            "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
+            "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -510,23 +537,32 @@ int main(int argc, char** argv) {
     for (int run = 0; run < o.runs; run++) walking_runs.add(run_ideal(bytes, sizes[best], source));
 
     if (o.mode == "y4m")
-        printf("runner --y4m, 1920x1080 8-bit 4:2:0, %d frames, %lld bytes, medians of %d runs\n", o.frames, bytes,
-               o.runs);
+        printf("runner --y4m, 1920x1080 8-bit 4:2:0, %d frames, %lld bytes, medians of %d runs\n", o.frames,
+               bytes, o.runs);
     else
-        printf("runner --wav, 2 x float at 48000 Hz, %d s, %lld bytes, medians of %d runs\n", o.seconds, bytes, o.runs);
+        printf("runner --wav, 2 x float at 48000 Hz, %d s, %lld bytes, medians of %d runs\n", o.seconds,
+               bytes, o.runs);
     for (size_t s = 0; s < sizes.size(); s++)
-        printf("  ideal writer, %7zu-byte writes: %6.2f GB/s  %5.3f CPU s/GB\n", sizes[s], ideal_runs[s].rate(),
-               ideal_runs[s].cpu_gb());
+        printf("  ideal writer, %7zu-byte writes: %6.2f GB/s  %5.3f CPU s/GB\n", sizes[s],
+               ideal_runs[s].rate(), ideal_runs[s].cpu_gb());
     double top = ideal_runs[best].rate();
-    printf("  runner, library memory cache-hot:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer (%zu): %.3f\n",
-           hot_runs.rate(), hot_runs.cpu_gb(), sizes[best], hot_runs.rate() / top);
-    printf("  runner, library memory as served:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer: %.3f\n",
-           real_runs.rate(), real_runs.cpu_gb(), real_runs.rate() / top);
-    printf("  ideal writer walking %zu bytes:  %6.2f GB/s  %5.3f CPU s/GB   ratio runner as served / that: %.3f\n",
-           source, walking_runs.rate(), walking_runs.cpu_gb(), real_runs.rate() / walking_runs.rate());
+    printf(
+        "  runner, library memory cache-hot:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer "
+        "(%zu): %.3f\n",
+        hot_runs.rate(), hot_runs.cpu_gb(), sizes[best], hot_runs.rate() / top);
+    printf(
+        "  runner, library memory as served:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer: "
+        "%.3f\n",
+        real_runs.rate(), real_runs.cpu_gb(), real_runs.rate() / top);
+    printf(
+        "  ideal writer walking %zu bytes:  %6.2f GB/s  %5.3f CPU s/GB   ratio runner as served / that: "
+        "%.3f\n",
+        source, walking_runs.rate(), walking_runs.cpu_gb(), real_runs.rate() / walking_runs.rate());
     if (with_ffmpeg)
-        printf("  ffmpeg's y4m muxer, same frames:   %6.2f GB/s  %5.3f CPU s/GB   ratio runner cache-hot / ffmpeg: %.3f\n",
-               ffmpeg_runs.rate(), ffmpeg_runs.cpu_gb(), hot_runs.rate() / ffmpeg_runs.rate());
+        printf(
+            "  ffmpeg's y4m muxer, same frames:   %6.2f GB/s  %5.3f CPU s/GB   ratio runner cache-hot / "
+            "ffmpeg: %.3f\n",
+            ffmpeg_runs.rate(), ffmpeg_runs.cpu_gb(), hot_runs.rate() / ffmpeg_runs.rate());
     printf("  runner peak resident memory, %d frames: %ld KiB\n", o.frames, rss_small);
     if (o.mode == "y4m" && o.big_frames > 0) {
         measurement big = run_runner(o, write_description(dir, o, o.big_frames, false));

@@ -21,8 +21,8 @@
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
 #include "driver.h"
-#include "run_end.h"
 #include "run/outputs.h"
+#include "run_end.h"
 
 namespace {
 
@@ -74,7 +74,8 @@ AVS_VideoFrame* AVSC_CC fake_get_frame(AVS_Clip*, int n) {
     require(n >= 0 && n < vi.num_frames, "frame number within the clip");
     // A timestamp file times the frames before a range too.
     int first = options.timecodes_path != nullptr ? 0 : options.first_frame;
-    require(!options.has_frame_range || (n >= first && n <= options.last_frame), "frame number within the range");
+    require(!options.has_frame_range || (n >= first && n <= options.last_frame),
+            "frame number within the range");
     if (frame_budget-- <= 0 || !in->ConsumeBool()) return nullptr;
     fake_frame* f = (fake_frame*)calloc(1, sizeof(fake_frame));
     f->n = n;
@@ -261,8 +262,9 @@ void fuzz_video_info() {
     // Channels stay small enough for the fake to fill real buffers; the
     // header limits on channels are covered by the end-to-end tests.
     vi.nchannels = in->ConsumeIntegralInRange<int>(-2, 12);
-    vi.num_audio_samples = in->ConsumeIntegralInRange<int>(0, 3) == 0 ? in->ConsumeIntegral<int64_t>()
-                                                                        : in->ConsumeIntegralInRange<int64_t>(-2, 300000);
+    vi.num_audio_samples = in->ConsumeIntegralInRange<int>(0, 3) == 0
+                               ? in->ConsumeIntegral<int64_t>()
+                               : in->ConsumeIntegralInRange<int64_t>(-2, 300000);
     vi.image_type = in->ConsumeIntegral<int>();
 }
 

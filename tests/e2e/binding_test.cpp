@@ -4,7 +4,6 @@
 
 namespace {
 
-
 class Binding : public RunnerTest {};
 
 // The message names the platform's library file and the runner's width; on
@@ -27,7 +26,8 @@ TEST_F(Binding, MissingLibraryFailsWithStatus2) {
     request.variant = "no_such_variant";
     run_result r = run({"--check-source", "0", clip}, request);
     EXPECT_EQ(r.status, 2);
-    expect_binding_message(r.err, tried + "libavisynth.so: cannot open shared object file: No such file or directory");
+    expect_binding_message(
+        r.err, tried + "libavisynth.so: cannot open shared object file: No such file or directory");
     EXPECT_EQ(r.out, "");
 }
 
@@ -48,8 +48,9 @@ TEST_F(Binding, LibraryLackingARequiredNameIsRefused) {
     for (const char* mode : {"--y4m", "--wav"}) {
         run_result r = run({mode, clip}, request);
         EXPECT_EQ(r.status, 2);
-        expect_binding_message(r.err, e2e.standin_dir + "/no_write_ptr/libavisynth.so lacks avs_get_write_ptr_p, "
-                                                        "which the runner requires");
+        expect_binding_message(r.err, e2e.standin_dir +
+                                          "/no_write_ptr/libavisynth.so lacks avs_get_write_ptr_p, "
+                                          "which the runner requires");
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.trace, std::vector<std::string>{"load"}) << "nothing may be called";
     }
@@ -69,8 +70,12 @@ TEST_F(Binding, LibraryWithoutOptionalPixelFormatFunctionsBinds) {
 TEST_F(Binding, MissingFramePropertyFunctionsFailEveryMode) {
     std::string clip = script("frames = 1\naudio_rate = 48000\nsample_type = int16\nchannels = 2\n");
     const std::vector<std::vector<std::string>> runs = {
-        {"--validate", clip},  {"--validate-real", clip}, {"--check-source", "0", clip},
-        {"--y4m", clip},       {"--y4m-skip-drop", "30", "1", clip}, {"--wav", clip},
+        {"--validate", clip},
+        {"--validate-real", clip},
+        {"--check-source", "0", clip},
+        {"--y4m", clip},
+        {"--y4m-skip-drop", "30", "1", clip},
+        {"--wav", clip},
     };
     for (const char* variant : {"no_prop_get_float", "no_frame_props"}) {
         for (const auto& args : runs) {

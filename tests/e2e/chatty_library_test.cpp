@@ -16,8 +16,9 @@ size_t count_of(const std::string& text, const std::string& part) {
 }
 
 TEST_F(ChattyLibrary, StreamsStayByteIdenticalAndTheTextGoesToStandardError) {
-    const std::string clip = "width = 16\nheight = 8\nframes = 5\nprop zvk_drop_frame @1 = int 1\n"
-                             "audio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 140000\n";
+    const std::string clip =
+        "width = 16\nheight = 8\nframes = 5\nprop zvk_drop_frame @1 = int 1\n"
+        "audio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 140000\n";
     std::string quiet = script(clip, "quiet.avs");
     std::string chatty = script(clip + "stdout_text = plugin says hello\n", "chatty.avs");
     struct {
@@ -41,8 +42,9 @@ TEST_F(ChattyLibrary, StreamsStayByteIdenticalAndTheTextGoesToStandardError) {
         EXPECT_GT(expected.out.size(), 0u);
         EXPECT_TRUE(r.out == expected.out) << "the stream differs from the quiet run's";
         EXPECT_EQ(count_of(r.err, "plugin says hello (import)\n"), 1u);
-        EXPECT_EQ(count_of(r.err, "plugin says hello (frame)\n") + count_of(r.err, "plugin says hello (audio)\n"),
-                  c.fetches);
+        EXPECT_EQ(
+            count_of(r.err, "plugin says hello (frame)\n") + count_of(r.err, "plugin says hello (audio)\n"),
+            c.fetches);
     }
 }
 

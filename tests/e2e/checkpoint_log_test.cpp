@@ -24,8 +24,9 @@ protected:
     // Lines 1 to 10 of a run whose clip has the given frame count.
     std::vector<std::string> through_info(const std::string& clip, int frames) const {
         std::vector<std::string> lines = opening(clip);
-        lines.insert(lines.end(), {dll_line(), "create: script environment v8", "import: script", "take: clip",
-                                   "get: video info", "info: frames " + std::to_string(frames)});
+        lines.insert(lines.end(),
+                     {dll_line(), "create: script environment v8", "import: script", "take: clip",
+                      "get: video info", "info: frames " + std::to_string(frames)});
         return lines;
     }
     static std::vector<std::string> tail(const std::vector<std::string>& lines, size_t n) {
@@ -58,8 +59,9 @@ TEST_F(CheckpointLog, FrameLinesAtTheEndsAndEveryThousand) {
         {0, {}},
     };
     for (const auto& c : cases) {
-        run_result r = run({"--validate", script("width = 2\nheight = 2\nframes = " + std::to_string(c.frames) + "\n"),
-                            csv()});
+        run_result r =
+            run({"--validate", script("width = 2\nheight = 2\nframes = " + std::to_string(c.frames) + "\n"),
+                 csv()});
         EXPECT_EQ(r.status, 0);
         std::vector<std::string> frames;
         for (const std::string& line : log())
@@ -91,14 +93,36 @@ TEST_F(CheckpointLog, EarlyFailuresEndWithoutAnExitLine) {
         std::vector<std::string> last;
         int status;
     } cases[] = {
-        {"environment", "frames = 1\n", "complete", "create_env",
-         {"create: script environment v8", "failed: script environment"}, 2},
-        {"property API", "frames = 1\n", "no_prop_get_float", "",
-         {"create: script environment v8", "failed: frame property API unavailable"}, 2},
-        {"variable", "frames = 1\n", "complete", "set_var",
-         {"create: script environment v8", "failed: validation variable"}, 2},
-        {"import error", "result = error\nerror = boom\n", "complete", "", {"import: script", "failed: import"}, 1},
-        {"not a clip", "result = int\n", "complete", "", {"import: script", "failed: script did not return clip"}, 3},
+        {"environment",
+         "frames = 1\n",
+         "complete",
+         "create_env",
+         {"create: script environment v8", "failed: script environment"},
+         2},
+        {"property API",
+         "frames = 1\n",
+         "no_prop_get_float",
+         "",
+         {"create: script environment v8", "failed: frame property API unavailable"},
+         2},
+        {"variable",
+         "frames = 1\n",
+         "complete",
+         "set_var",
+         {"create: script environment v8", "failed: validation variable"},
+         2},
+        {"import error",
+         "result = error\nerror = boom\n",
+         "complete",
+         "",
+         {"import: script", "failed: import"},
+         1},
+        {"not a clip",
+         "result = int\n",
+         "complete",
+         "",
+         {"import: script", "failed: script did not return clip"},
+         3},
     };
     for (const auto& c : cases) {
         std::string clip = script(c.description);
@@ -154,14 +178,16 @@ TEST_F(CheckpointLog, LibraryPathLength) {
         }
         ASSERT_EQ(native_extra + lib_dir.size() + 1 + file.size(), length);
         std::filesystem::create_directories(lib_dir);
-        std::filesystem::copy_file(source, lib_dir + "/" + file, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::copy_file(source, lib_dir + "/" + file,
+                                   std::filesystem::copy_options::overwrite_existing);
 
         run_request request;
         request.library_dir = lib_dir;
         run_result r = run({"--validate", script("frames = 1\n"), csv()}, request);
         EXPECT_EQ(r.status, 0) << length;
         std::string expected = "dll: " + native_path(lib_dir + "/" + file);
-        if (e2e.platform == "windows" && length >= 260) expected = "dll: AviSynth.dll loaded, path unavailable";
+        if (e2e.platform == "windows" && length >= 260)
+            expected = "dll: AviSynth.dll loaded, path unavailable";
         EXPECT_EQ(item(log(), 4), expected) << length;
         std::filesystem::remove_all(path("d"));
     }
@@ -200,7 +226,8 @@ TEST_F(CheckpointLog, OnlyValidationRunsWithACsvHaveALog) {
     run({"--check-source", "0", clip});
     run({"--y4m", clip});
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) names.push_back(entry.path().filename());
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"clip.avs", "trace.txt"}));
 }

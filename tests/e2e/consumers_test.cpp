@@ -52,9 +52,10 @@ std::vector<std::string> readme_block(const std::string& heading) {
 
 std::string frames_of(const std::string& file) {
     int status;
-    return shell_output("ffprobe -v error -count_frames -show_entries stream=nb_read_frames,pix_fmt -of csv=p=0 " +
-                            shell_quote(file),
-                        &status);
+    return shell_output(
+        "ffprobe -v error -count_frames -show_entries stream=nb_read_frames,pix_fmt -of csv=p=0 " +
+            shell_quote(file),
+        &status);
 }
 
 TEST_F(Consumers, ReadmePipelinesAsWritten) {
@@ -139,8 +140,8 @@ TEST_F(Consumers, ParallelRecipeEqualsTheWholeRender) {
         for (int parts : {3, 8, 40}) {
             SCOPED_TRACE(std::string(c.kind) + " in " + std::to_string(parts));
             std::string where;
-            std::string line = c.whole + " 2>/dev/null && " + recipe + " " + std::to_string(parts) + " " + c.kind +
-                               " clip.avs joined" + c.extra;
+            std::string line = c.whole + " 2>/dev/null && " + recipe + " " + std::to_string(parts) + " " +
+                               c.kind + " clip.avs joined" + c.extra;
             ASSERT_EQ(sh(line, clip, &where), 0) << read_file(where + "/err.txt");
             std::string whole = read_file(where + "/whole");
             EXPECT_GT(whole.size(), 100u);

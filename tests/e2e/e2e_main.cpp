@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
         return true;
     });
     if (!read || e2e.runner.empty() || e2e.standin_dir.empty()) {
-        fprintf(stderr, "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR [--platform=OS-WIDTH]\n");
+        fprintf(stderr,
+                "usage: zvk_e2e_tests --runner=PATH [--launcher=CMD] --standin=DIR [--platform=OS-WIDTH]\n");
         return 2;
     }
     return run_suite();

@@ -12,9 +12,10 @@ TEST_F(EmptyStream, EndsTheSameWayEveryRun) {
     const int runs = 100;
     const std::string y4m_header = "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n";
     // A WAV header of 2 channels of 16 bits at 48000 Hz, and no data.
-    const std::string wav_header("RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0data\0\0\0\0",
-                                 44);
-    const std::string no_samples = "audio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 0\n";
+    const std::string wav_header(
+        "RIFF\x24\0\0\0WAVEfmt \x10\0\0\0\x01\0\x02\0\x80\xbb\0\0\0\xee\x02\0\x04\0\x10\0data\0\0\0\0", 44);
+    const std::string no_samples =
+        "audio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 0\n";
     const struct {
         std::vector<std::string> form;
         std::string clip;
@@ -36,7 +37,8 @@ TEST_F(EmptyStream, EndsTheSameWayEveryRun) {
             bool same = r.signal == 0 && r.status == 0 && r.out == c.out;
             if (!same) unlike++;
             EXPECT_TRUE(same) << c.form[0] << " of " << c.clip << "run " << i + 1 << ": status " << r.status
-                              << ", signal " << r.signal << "\n" << r.err;
+                              << ", signal " << r.signal << "\n"
+                              << r.err;
         }
     }
 }

@@ -7,9 +7,7 @@
 std::vector<plane_size> yuv_planes(int family, int width, int height, int bytes_per_sample) {
     int cw = family == 444 ? width : width / 2;
     int ch = family == 420 ? height / 2 : height;
-    return {{width * bytes_per_sample, height},
-            {cw * bytes_per_sample, ch},
-            {cw * bytes_per_sample, ch}};
+    return {{width * bytes_per_sample, height}, {cw * bytes_per_sample, ch}, {cw * bytes_per_sample, ch}};
 }
 
 std::string plane_bytes(int slot, const std::vector<plane_size>& planes) {

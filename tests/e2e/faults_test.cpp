@@ -46,7 +46,8 @@ TEST_F(Faults, UnusualPitchesAreFollowed) {
     // Row y starts 2 bytes after row y - 1 in memory laid out 8 bytes a row.
     std::string expected = "YUV4MPEG2 W8 H4 F25:1 Ip A0:0 C420jpeg\nFRAME\n";
     for (int y = 0; y < 4; y++)
-        for (int c = 0; c < 8; c++) expected.push_back((char)standin_pixel(0, 0, (2 * y + c) / 8, (2 * y + c) % 8));
+        for (int c = 0; c < 8; c++)
+            expected.push_back((char)standin_pixel(0, 0, (2 * y + c) / 8, (2 * y + c) % 8));
     expected += plane_bytes(0, {{0, 0}, {4, 2}, {4, 2}});
     EXPECT_EQ(r.out, expected);
 }
@@ -74,7 +75,8 @@ TEST_F(Faults, CsvThatFillsTheDiskMidwayIsNotASuccess) {
     std::string csv = path("frames.csv");
     run_request request;
     request.file_size_limit = 1500;  // the header and some rows; the log fits
-    run_result r = run({"--validate", script("frames = 400\nprop zvk_source_id = int frame\n"), csv}, request);
+    run_result r =
+        run({"--validate", script("frames = 400\nprop zvk_source_id = int frame\n"), csv}, request);
     EXPECT_EQ(r.status, 11);
     EXPECT_EQ(item(text_lines(r.err), -1), "failed to write validation CSV: " + csv);
     EXPECT_EQ(text_lines(r.out).size(), 1u) << "no rendered= line for an incomplete report";
@@ -112,8 +114,9 @@ TEST_F(Faults, StandardOutputOnAFullDevice) {
     run_result y4m = run({"--y4m", script("frames = 20\nwidth = 64\nheight = 64\n")}, request);
     EXPECT_EQ(y4m.status, 11);
     EXPECT_LT(item(progress_lines(y4m.err), -1).done, 20);
-    run_result wav = run({"--wav", script("audio_rate = 8000\nsample_type = int16\nchannels = 1\naudio_samples = 100000\n")},
-                         request);
+    run_result wav = run(
+        {"--wav", script("audio_rate = 8000\nsample_type = int16\nchannels = 1\naudio_samples = 100000\n")},
+        request);
     EXPECT_EQ(wav.status, 11);
 }
 

@@ -37,19 +37,21 @@ TEST_F(Ffmpeg, DecodesEveryTagItAccepts) {
     const int width = 64, height = 48, frames = 5;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pix_fmt);
-        std::string clip = script(std::string("width = 64\nheight = 48\nframes = 5\nfps = 30000/1001\npad = 24\n"
-                                              "pixel_type = ") +
-                                  c.pixel + "\n");
+        std::string clip =
+            script(std::string("width = 64\nheight = 48\nframes = 5\nfps = 30000/1001\npad = 24\n"
+                               "pixel_type = ") +
+                   c.pixel + "\n");
         run_result r = run({"--y4m", clip});
         ASSERT_EQ(r.status, 0) << r.err;
         std::string stream = path("clip.y4m");
         write_file(stream, r.out);
 
         int status;
-        std::string probe = shell("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
-                                  "stream=width,height,r_frame_rate,nb_read_frames,pix_fmt -of csv=p=0 " +
-                                      stream,
-                                  &status);
+        std::string probe = shell(
+            "ffprobe -v error -count_frames -select_streams v:0 -show_entries "
+            "stream=width,height,r_frame_rate,nb_read_frames,pix_fmt -of csv=p=0 " +
+                stream,
+            &status);
         EXPECT_EQ(status, 0);
         EXPECT_EQ(probe, std::string("64,48,") + c.pix_fmt + ",30000/1001,5\n");
 
@@ -57,21 +59,25 @@ TEST_F(Ffmpeg, DecodesEveryTagItAccepts) {
         shell("ffmpeg -nostdin -v error -y -i " + stream + " -f rawvideo -c:v rawvideo " + raw, &status);
         EXPECT_EQ(status, 0);
         std::string expected;
-        for (int f = 0; f < frames; f++) expected += plane_bytes(f, yuv_planes(c.family, width, height, c.bytes));
+        for (int f = 0; f < frames; f++)
+            expected += plane_bytes(f, yuv_planes(c.family, width, height, c.bytes));
         EXPECT_TRUE(read_file(raw) == expected) << "raw planes differ from the stand-in's pixels";
     }
 }
 
 TEST_F(Ffmpeg, SkipDropStreamHasTheKeptFramesAtTheGivenRate) {
-    std::string clip = script("width = 32\nheight = 16\nframes = 10\nfps = 25/1\nprop zvk_drop_frame @2-4 = int 1\n");
+    std::string clip =
+        script("width = 32\nheight = 16\nframes = 10\nfps = 25/1\nprop zvk_drop_frame @2-4 = int 1\n");
     run_result r = run({"--y4m-skip-drop", "24000", "1001", clip});
     ASSERT_EQ(r.status, 0);
     std::string stream = path("clip.y4m");
     write_file(stream, r.out);
     int status;
-    std::string probe = shell("ffprobe -v error -count_frames -show_entries stream=r_frame_rate,nb_read_frames "
-                              "-of csv=p=0 " + stream,
-                              &status);
+    std::string probe = shell(
+        "ffprobe -v error -count_frames -show_entries stream=r_frame_rate,nb_read_frames "
+        "-of csv=p=0 " +
+            stream,
+        &status);
     EXPECT_EQ(probe, "24000/1001,7\n");
     std::string raw = path("clip.raw");
     shell("ffmpeg -nostdin -v error -y -i " + stream + " -f rawvideo " + raw, &status);

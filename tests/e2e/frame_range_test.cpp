@@ -36,7 +36,10 @@ TEST_F(FrameRange, PartsJoinedEqualTheWhole) {
     struct {
         std::vector<std::string> form;  // the script path follows
         bool csv;
-    } modes[] = {{{"--y4m"}, false}, {{"--y4m-skip-drop", "24", "1"}, false}, {{"--validate"}, true}, {{"--wav"}, false}};
+    } modes[] = {{{"--y4m"}, false},
+                 {{"--y4m-skip-drop", "24", "1"}, false},
+                 {{"--validate"}, true},
+                 {{"--wav"}, false}};
     for (const auto& mode : modes) {
         SCOPED_TRACE(mode.form[0]);
         std::vector<std::string> args = mode.form;
@@ -98,7 +101,8 @@ TEST_F(FrameRange, FramesAreNamedByTheirNumberInTheClip) {
     EXPECT_EQ(fetched_frames(r.trace), (std::vector<int>{3, 4, 5}));
     EXPECT_EQ(item(progress_lines(r.err), -1).text.substr(0, 24), "zvk_progress,3,3,100.00,");
     std::vector<std::string> log = read_lines(csv + ".runner.log");
-    EXPECT_EQ(trace_with(log, "render: frame"), (std::vector<std::string>{"render: frame 3", "render: frame 5"}));
+    EXPECT_EQ(trace_with(log, "render: frame"),
+              (std::vector<std::string>{"render: frame 3", "render: frame 5"}));
     EXPECT_EQ(item(read_lines(csv), 1).substr(0, 4), "3,3,");
 
     run_result failed = run({"--frames", "3", "8", "--y4m", script("frames = 10\nfail_frame = 6\n")});
@@ -113,18 +117,32 @@ TEST_F(FrameRange, RangesThatCannotBeRendered) {
         std::string err;
         bool loads;  // the clip must be seen to know
     } cases[] = {
-        {{"--frames", "3", "2", "--y4m", clip}, "--frames 3 2: the first frame comes after the last\n", false},
-        {{"--frames", "x", "2", "--y4m", clip}, "--frames needs two frame numbers (0, 1, 2, ...), not \"x\"\n", false},
-        {{"--frames", "-1", "2", "--wav", clip}, "--frames needs two frame numbers (0, 1, 2, ...), not \"-1\"\n", false},
-        {{"--frames", "0", "2x", "--validate", clip}, "--frames needs two frame numbers (0, 1, 2, ...), not \"2x\"\n", false},
-        {{"--frames", "0", "", "--y4m", clip}, "--frames needs two frame numbers (0, 1, 2, ...), not \"\"\n", false},
+        {{"--frames", "3", "2", "--y4m", clip},
+         "--frames 3 2: the first frame comes after the last\n",
+         false},
+        {{"--frames", "x", "2", "--y4m", clip},
+         "--frames needs two frame numbers (0, 1, 2, ...), not \"x\"\n",
+         false},
+        {{"--frames", "-1", "2", "--wav", clip},
+         "--frames needs two frame numbers (0, 1, 2, ...), not \"-1\"\n",
+         false},
+        {{"--frames", "0", "2x", "--validate", clip},
+         "--frames needs two frame numbers (0, 1, 2, ...), not \"2x\"\n",
+         false},
+        {{"--frames", "0", "", "--y4m", clip},
+         "--frames needs two frame numbers (0, 1, 2, ...), not \"\"\n",
+         false},
         {{"--frames", "0", "2147483647", "--y4m", clip},
-         "--frames needs two frame numbers (0, 1, 2, ...), not \"2147483647\"\n", false},
+         "--frames needs two frame numbers (0, 1, 2, ...), not \"2147483647\"\n",
+         false},
         {{"--frames", "0", "10", "--y4m", clip}, "--frames 0 10 does not fit the clip's 10 frames\n", true},
         {{"--frames", "10", "10", "--validate", clip, path("f.csv")},
-         "--frames 10 10 does not fit the clip's 10 frames\n", true},
-        {{"--frames", "0", "0", "--wav", script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 1\n", "audio.avs")},
-         "--frames 0 0 does not fit the clip's 0 frames\n", true},
+         "--frames 10 10 does not fit the clip's 10 frames\n",
+         true},
+        {{"--frames", "0", "0", "--wav",
+          script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 1\n", "audio.avs")},
+         "--frames 0 0 does not fit the clip's 0 frames\n",
+         true},
     };
     for (const auto& c : cases) {
         run_result r = run(c.args);
@@ -139,16 +157,17 @@ TEST_F(FrameRange, RangesThatCannotBeRendered) {
 // The forms that take no range, or come without one, print the usage text
 // with the later forms.
 TEST_F(FrameRange, UsageOfTheLaterForms) {
-    std::string extended = std::string(usage_text) +
-                           "       zvk_avs_runner --rf64 script.avs\n"
-                           "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
-                           "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n"
-                           "       zvk_avs_runner --info script.avs\n"
-                           "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n"
-                           "       zvk_avs_runner --memory-max megabytes (before any form above)\n"
-                           "       zvk_avs_runner --library path (before any form above)\n"
-                           "       zvk_avs_runner --wav-extensible script.avs\n"
-                           "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n";
+    std::string extended =
+        std::string(usage_text) +
+        "       zvk_avs_runner --rf64 script.avs\n"
+        "       zvk_avs_runner --frames first last (any form above but --check-source)\n"
+        "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n"
+        "       zvk_avs_runner --info script.avs\n"
+        "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n"
+        "       zvk_avs_runner --memory-max megabytes (before any form above)\n"
+        "       zvk_avs_runner --library path (before any form above)\n"
+        "       zvk_avs_runner --wav-extensible script.avs\n"
+        "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},
@@ -194,10 +213,10 @@ TEST_F(Rf64, Ds64HeaderPastTheLimit) {
     run_result r = run({"--rf64", script(audio(1073741815, "fail_audio_at = 0\n"))});
     EXPECT_EQ(r.status, 9);
     uint64_t data = 1073741815ull * 4;
-    std::string expected = "RF64" + le32(0xFFFFFFFFu) + "WAVE" + "ds64" + le32(28) + le64(data + 72) + le64(data) +
-                           le64(1073741815ull) + le32(0) + "fmt " + le32(16) + std::string("\x01\x00\x02\x00", 4) +
-                           le32(48000) + le32(192000) + std::string("\x04\x00\x10\x00", 4) + "data" +
-                           le32(0xFFFFFFFFu);
+    std::string expected = "RF64" + le32(0xFFFFFFFFu) + "WAVE" + "ds64" + le32(28) + le64(data + 72) +
+                           le64(data) + le64(1073741815ull) + le32(0) + "fmt " + le32(16) +
+                           std::string("\x01\x00\x02\x00", 4) + le32(48000) + le32(192000) +
+                           std::string("\x04\x00\x10\x00", 4) + "data" + le32(0xFFFFFFFFu);
     EXPECT_EQ(r.out.size(), 80u);
     EXPECT_TRUE(r.out == expected);
     // --wav keeps its refusal.
@@ -210,16 +229,20 @@ TEST_F(Rf64, Ds64HeaderPastTheLimit) {
 // duration, ffmpeg decodes every sample to the last.
 TEST_F(Rf64, StreamOver4GiBThroughAPipe) {
     const long long samples = 134250000;
-    std::string clip = script("frames = 0\naudio_rate = 48000\nsample_type = float\nchannels = 8\naudio_samples = " +
-                              std::to_string(samples) + "\n");
+    std::string clip =
+        script("frames = 0\naudio_rate = 48000\nsample_type = float\nchannels = 8\naudio_samples = " +
+               std::to_string(samples) + "\n");
     std::string runner = runner_command() + " --rf64 " + shell_quote(native_path(clip));
     int status;
-    std::string probe = shell_output(runner + " | ffprobe -v error -show_entries stream=codec_name,sample_rate,channels"
-                                              ":format=duration -of csv=p=0 -i -",
-                                     &status);
+    std::string probe =
+        shell_output(runner +
+                         " | ffprobe -v error -show_entries stream=codec_name,sample_rate,channels"
+                         ":format=duration -of csv=p=0 -i -",
+                     &status);
     EXPECT_EQ(probe, "pcm_f32le,48000,8\n2796.875000\n");
 
-    FILE* decoded = popen((runner + " | ffmpeg -nostdin -v error -i - -f f32le -c:a pcm_f32le -").c_str(), "r");
+    FILE* decoded =
+        popen((runner + " | ffmpeg -nostdin -v error -i - -f f32le -c:a pcm_f32le -").c_str(), "r");
     ASSERT_NE(decoded, nullptr);
     static char buffer[1 << 20];
     uint64_t total = 0;
@@ -233,7 +256,8 @@ TEST_F(Rf64, StreamOver4GiBThroughAPipe) {
     EXPECT_EQ(total, (uint64_t)samples * 32);
     std::string expected(256, '\0');
     for (int s = 0; s < 8; s++)
-        for (int c = 0; c < 8; c++) standin_sample(16, samples - 8 + s, c, (unsigned char*)&expected[(size_t)(s * 32 + c * 4)]);
+        for (int c = 0; c < 8; c++)
+            standin_sample(16, samples - 8 + s, c, (unsigned char*)&expected[(size_t)(s * 32 + c * 4)]);
     EXPECT_TRUE(last == expected) << "the last samples differ";
 }
 

@@ -12,10 +12,9 @@ TEST_F(Import, ErrorValueGivesItsTextAndStatus1) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Script error: there is no function named Foo\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.trace, (std::vector<std::string>{
-                           "load", "create_env 8",
-                           "invoke Import s " + clip + " array_size=0 names=null",
-                           "release_value e", "delete_env"}));
+    EXPECT_EQ(r.trace, (std::vector<std::string>{"load", "create_env 8",
+                                                 "invoke Import s " + clip + " array_size=0 names=null",
+                                                 "release_value e", "delete_env"}));
 }
 
 TEST_F(Import, ResultOfAnotherTypeGivesStatus3) {
@@ -53,8 +52,7 @@ TEST_F(Import, ValidationVariableThatCannotBeSetGivesStatus2) {
     EXPECT_EQ(r.err, "failed to set validation source mode\n");
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.trace, (std::vector<std::string>{"load", "create_env 8",
-                                                 "set_var zvk_validation_blank b 0 failed",
-                                                 "delete_env"}));
+                                                 "set_var zvk_validation_blank b 0 failed", "delete_env"}));
 }
 
 // The variable is the only difference between the two validation modes, and
@@ -89,10 +87,10 @@ TEST_F(Import, ClipIsTakenAndNeverReleased) {
     std::string clip = script("frames = 2\n");
     run_result r = run({"--validate", clip});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(slice(r.trace, 0, 7), (std::vector<std::string>{"load", "create_env 8",
-                                              "set_var zvk_validation_blank b 1",
-                                              "invoke Import s " + clip + " array_size=0 names=null",
-                                              "take_clip", "release_value c", "get_video_info"}));
+    EXPECT_EQ(slice(r.trace, 0, 7),
+              (std::vector<std::string>{"load", "create_env 8", "set_var zvk_validation_blank b 1",
+                                        "invoke Import s " + clip + " array_size=0 names=null", "take_clip",
+                                        "release_value c", "get_video_info"}));
     expect_clip_kept(r);
 }
 

@@ -100,7 +100,8 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         request.signal_to_send = stop(c.signo);
         if (c.slow) request.read_chunk = 4000, request.read_pause_ms = 2;
         run_result r = interrupted(
-            {"--y4m", script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
+            {"--y4m",
+             script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
             request);
         int done = item(progress_lines(r.err), -1).done;
         EXPECT_LT(done, 200);
@@ -117,7 +118,9 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
     request.read_chunk = 20000;
     request.read_pause_ms = 1;
     run_result r = interrupted(
-        {"--wav", script("frames = 0\naudio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 4000000\n")},
+        {"--wav",
+         script(
+             "frames = 0\naudio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 4000000\n")},
         request);
     ASSERT_GT(r.out.size(), 44u);
     size_t data = r.out.size() - 44;
@@ -125,7 +128,8 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
     EXPECT_LT(data, 4000000u * 4);
     std::string expected(data, '\0');
     for (size_t s = 0; s < data / 4; s++)
-        for (int ch = 0; ch < 2; ch++) standin_sample(2, (int64_t)s, ch, (unsigned char*)&expected[s * 4 + ch * 2]);
+        for (int ch = 0; ch < 2; ch++)
+            standin_sample(2, (int64_t)s, ch, (unsigned char*)&expected[s * 4 + ch * 2]);
     EXPECT_TRUE(r.out.substr(44) == expected);
 }
 
@@ -153,7 +157,8 @@ class LiveRun : public RunnerTest {};
 // timestamp of every frame, the window of the last done / 2 frames can never
 // be longer than the whole run so far.
 TEST_F(LiveRun, EstimateFromTheTimesOfEveryFrame) {
-    run_result r = run({"--y4m", script("frames = 12\nframe_delay_ms @0-5 = 40\nframe_delay_ms @6-11 = 160\n")});
+    run_result r =
+        run({"--y4m", script("frames = 12\nframe_delay_ms @0-5 = 40\nframe_delay_ms @6-11 = 160\n")});
     EXPECT_EQ(r.status, 0);
     std::vector<progress_line> lines = progress_lines(r.err);
     ASSERT_GE(lines.size(), 3u) << r.err;
@@ -168,9 +173,12 @@ TEST_F(LiveRun, EstimateFromTheTimesOfEveryFrame) {
 // on it while frame 0 is still rendering (here, the stand-in waits for it).
 TEST_F(LiveRun, ClipInfoIsReadableWhileFrameZeroRenders) {
     run_request request;
-    request.when = [](const std::string& out, const std::string&) { return out.find("clip_info,") != std::string::npos; };
+    request.when = [](const std::string& out, const std::string&) {
+        return out.find("clip_info,") != std::string::npos;
+    };
     request.file_to_create = path("gate");
-    run_result r = run({"--validate", script("frames = 2\nframe_gate = " + native_path(path("gate")) + "\n")}, request);
+    run_result r =
+        run({"--validate", script("frames = 2\nframe_gate = " + native_path(path("gate")) + "\n")}, request);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(trace_has(r.trace, "gate open"));
 }

@@ -53,9 +53,11 @@ std::function<bool(const std::string&, const std::string&)> done_at_least(int fr
 // a consumer that stops reading does not.
 TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
     small_disk disk(path("disk"));
-    const std::string video = script("width = 64\nheight = 48\nframes = 200\nprop zvk_drop_frame @5 = int 1\n", "video.avs");
+    const std::string video =
+        script("width = 64\nheight = 48\nframes = 200\nprop zvk_drop_frame @5 = int 1\n", "video.avs");
     const std::string audio =
-        script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 200000\n", "audio.avs");
+        script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 200000\n",
+               "audio.avs");
     const std::vector<std::vector<std::string>> modes = {
         {"--y4m", video}, {"--y4m-skip-drop", "25", "1", video}, {"--wav", audio}, {"--rf64", audio}};
     struct {
@@ -65,7 +67,8 @@ TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
         size_t file_size_limit;
         const char* reason;  // null: no failure
     } kinds[] = {
-        {"full disk", disk.mounted ? STDOUT_FILE : STDOUT_FULL, disk.dir + "/out", 0, "No space left on device"},
+        {"full disk", disk.mounted ? STDOUT_FILE : STDOUT_FULL, disk.dir + "/out", 0,
+         "No space left on device"},
         {"file-size limit", STDOUT_FILE, path("limited"), 20000, "File too large"},
         {"read-only descriptor", STDOUT_READ_ONLY, path("read-only"), 0, "Bad file descriptor"},
         {"closed pipe", STDOUT_CLOSE_AFTER, "", 0, nullptr},
@@ -86,7 +89,8 @@ TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
                 continue;
             }
             EXPECT_EQ(r.status, 11);
-            EXPECT_EQ(item(text_lines(r.err), -1), std::string("failed to write standard output: ") + kind.reason);
+            EXPECT_EQ(item(text_lines(r.err), -1),
+                      std::string("failed to write standard output: ") + kind.reason);
             // It stops at once, not at the end of the clip.
             if (args[0] != "--wav" && args[0] != "--rf64") {
                 EXPECT_LT(item(progress_lines(r.err), -1).done, 195);
@@ -136,7 +140,8 @@ TEST_F(LostOutput, CsvEndsOnAWholeRowAfterSigkill) {
         SCOPED_TRACE("killed after " + std::to_string(after_ms) + " ms");
         std::string csv = path("killed.csv");
         run_request request;
-        auto start = std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
+        auto start =
+            std::make_shared<std::chrono::steady_clock::time_point>(std::chrono::steady_clock::now());
         request.when = [start, after_ms](const std::string&, const std::string&) {
             return std::chrono::steady_clock::now() - *start > std::chrono::milliseconds(after_ms);
         };
@@ -167,10 +172,11 @@ TEST_F(LostOutput, TimeoutEndsOnAWholeFrame) {
     const std::string header = "YUV4MPEG2 W320 H240 F25:1 Ip A0:0 C420jpeg\n";
     std::string expected = header;
     for (int f = 0; f < 40; f++) expected += y4m_frame(f % 7, planes);
-    std::string clip = script("width = 320\nheight = 240\nframes = 1000\nframe_delay_ms = 10\nframe_period = 7\n");
+    std::string clip =
+        script("width = 320\nheight = 240\nframes = 1000\nframe_delay_ms = 10\nframe_period = 7\n");
     std::string err_path = path("err.txt");
-    std::string command = "timeout -s TERM 0.3 env " + runner_command() + " --y4m " + shell_quote(clip) + " 2>" +
-                          shell_quote(err_path);
+    std::string command = "timeout -s TERM 0.3 env " + runner_command() + " --y4m " + shell_quote(clip) +
+                          " 2>" + shell_quote(err_path);
     for (int i = 0; i < 50; i++) {
         SCOPED_TRACE("run " + std::to_string(i));
         // A consumer that reads in small pieces: the runner is mostly
@@ -221,9 +227,10 @@ TEST_F(LostOutput, CollidingOutputsAreRefused) {
         std::string err = path("err.txt");
         bool err_is_csv = c.redirect.compare(0, 2, " 2") == 0;
         int status = 0;
-        std::string out = shell_output(runner_command() + " --validate " + shell_quote(clip) + " " +
-                                           shell_quote(c.csv) + c.redirect + (err_is_csv ? "" : " 2>" + shell_quote(err)),
-                                       &status);
+        std::string out =
+            shell_output(runner_command() + " --validate " + shell_quote(clip) + " " + shell_quote(c.csv) +
+                             c.redirect + (err_is_csv ? "" : " 2>" + shell_quote(err)),
+                         &status);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
         EXPECT_EQ(read_file(err_is_csv ? c.csv : err), c.message + "\n");
         if (c.csv != csv) {
@@ -238,7 +245,8 @@ TEST_F(LostOutput, CollidingOutputsAreRefused) {
     // The null device is no file of anyone's: a CSV thrown away there is fine.
     write_file(clip, description);
     int status = 0;
-    shell_output(runner_command() + " --validate " + shell_quote(clip) + " /dev/null >/dev/null 2>/dev/null", &status);
+    shell_output(runner_command() + " --validate " + shell_quote(clip) + " /dev/null >/dev/null 2>/dev/null",
+                 &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
@@ -310,15 +318,18 @@ TEST_F(LostOutput, NumbersIgnoreTheLocaleAPluginSets) {
     ASSERT_TRUE(file_exists(locales + "/de_DE.UTF-8")) << "localedef (package locales) failed: " << status;
     const std::string description =
         "frames = 3\nprop zvk_source_id = int frame\nprop zvk_absolute_timestretch = float 1.5\n"
-        "prop zvk_absolute_timestretch @1 = float 1.0009999999999999\nprop zvk_absolute_timestretch @2 = float -2.5e-300\n";
+        "prop zvk_absolute_timestretch @1 = float 1.0009999999999999\nprop zvk_absolute_timestretch @2 = "
+        "float -2.5e-300\n";
     std::string plain_csv = path("plain.csv");
     run_result plain = run({"--validate", script(description, "plain.avs"), plain_csv});
     std::string german_csv = path("german.csv");
     run_request request;
     request.env = {"LOCPATH=" + locales};
-    run_result german = run({"--validate", script(description + "set_locale = de_DE.UTF-8\n", "german.avs"), german_csv},
-                            request);
-    ASSERT_TRUE(trace_has(german.trace, "set_locale de_DE.UTF-8 ok decimal_point=,")) << "the locale was not set";
+    run_result german =
+        run({"--validate", script(description + "set_locale = de_DE.UTF-8\n", "german.avs"), german_csv},
+            request);
+    ASSERT_TRUE(trace_has(german.trace, "set_locale de_DE.UTF-8 ok decimal_point=,"))
+        << "the locale was not set";
     EXPECT_EQ(german.status, 0);
     EXPECT_EQ(read_file(german_csv), read_file(plain_csv));
     EXPECT_EQ(german.out, plain.out);
@@ -329,7 +340,6 @@ TEST_F(LostOutput, NumbersIgnoreTheLocaleAPluginSets) {
     EXPECT_EQ(item(lines, 0).text, "zvk_progress,0,3,0.00,0.000,0.000");
     EXPECT_EQ(item(lines, -1).text.substr(0, 25), "zvk_progress,3,3,100.00,0");
 }
-
 
 // The stand-in itself fails cleanly where it cannot serve a clip: a
 // directory is no description, and pixels it cannot allocate are an import
@@ -371,8 +381,9 @@ TEST_F(LostOutput, StopDuringAFailingImportIsTold) {
         return read_file(trace).find("import delay") != std::string::npos;
     };
     request.signal_to_send = SIGTERM;
-    run_result r = run({"--validate", script("import_delay_ms = 300\nresult = error\nerror = no such filter\n"), csv},
-                       request);
+    run_result r =
+        run({"--validate", script("import_delay_ms = 300\nresult = error\nerror = no such filter\n"), csv},
+            request);
     EXPECT_EQ(r.signal, SIGTERM);
     EXPECT_EQ(r.err, "no such filter\ninterrupted by SIGTERM\n");
     EXPECT_EQ(item(read_lines(csv + ".runner.log"), -1), "interrupted: SIGTERM");

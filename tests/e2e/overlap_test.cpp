@@ -44,8 +44,8 @@ TEST_F(Overlap, FetchFailureWhileTheFrameBeforeIsWritten) {
     EXPECT_EQ(item(text_lines(r.err), -1), "failed to get frame 5: gone");
     for (const progress_line& p : progress_lines(r.err)) EXPECT_LE(p.done, 5);
     // The fetch's error text is read before anything else is asked of the library.
-    EXPECT_EQ(slice(r.trace, -3, 3),
-              (std::vector<std::string>{"get_frame 5 failed", "clip_get_error text", "release_frame 4 held=0"}));
+    EXPECT_EQ(slice(r.trace, -3, 3), (std::vector<std::string>{"get_frame 5 failed", "clip_get_error text",
+                                                               "release_frame 4 held=0"}));
 }
 
 TEST_F(Overlap, ConsumerThatClosesThePipeMidFrame) {
@@ -63,10 +63,12 @@ TEST_F(Overlap, ConsumerThatClosesThePipeMidFrame) {
 TEST_F(Overlap, AudioStepsWithASlowConsumer) {
     run_request request = slow;
     request.read_chunk = 60000;
-    std::string audio = "frames = 0\naudio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 300000\n";
+    std::string audio =
+        "frames = 0\naudio_rate = 48000\nsample_type = int16\nchannels = 2\naudio_samples = 300000\n";
     std::string expected((size_t)300000 * 4, '\0');
     for (int64_t s = 0; s < 300000; s++)
-        for (int c = 0; c < 2; c++) standin_sample(2, s, c, (unsigned char*)&expected[(size_t)(s * 4 + c * 2)]);
+        for (int c = 0; c < 2; c++)
+            standin_sample(2, s, c, (unsigned char*)&expected[(size_t)(s * 4 + c * 2)]);
 
     run_result whole = run({"--wav", script(audio)}, request);
     EXPECT_EQ(whole.status, 0);

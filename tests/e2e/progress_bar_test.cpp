@@ -46,12 +46,17 @@ TEST_F(ProgressBar, InPlaceOnATerminalPlainWhenRedirected) {
         std::string extra;
         bool terminal;
         size_t stop_after_bytes;  // SIGINT once standard output has this many; 0: none
-        const char* last_state;  // the start of the last state shown
-        const char* message;     // the line after it, or null
+        const char* last_state;   // the start of the last state shown
+        const char* message;      // the line after it, or null
     } cases[] = {
         {"y4m on a terminal", {"--y4m"}, "", true, 0, "10/10 frames  100.0%  ", nullptr},
         {"validation redirected", {"--validate"}, "", false, 0, "10/10 frames  100.0%  ", nullptr},
-        {"failed fetch on a terminal", {"--y4m"}, "fail_frame = 4\n", true, 0, "4/10 frames  40.0%  ",
+        {"failed fetch on a terminal",
+         {"--y4m"},
+         "fail_frame = 4\n",
+         true,
+         0,
+         "4/10 frames  40.0%  ",
          "failed to get frame 4"},
         {"stopped on a terminal", {"--y4m"}, "", true, 3 * 4614, "", "interrupted by SIGINT"},
     };

@@ -27,8 +27,8 @@ TEST_F(ProgressTiming, EachLineComesWithItsFrame) {
         const char* name;
         std::string extra;
         int stop_after_frames;  // SIGINT once this many frames are out; 0: none
-        int status;     // -1: ended by the signal
-        int last_done;  // -1: wherever the stop came
+        int status;             // -1: ended by the signal
+        int last_done;          // -1: wherever the stop came
     } cases[] = {
         {"whole", "", 0, 0, 6},
         {"fetch fails after four", "fail_frame = 4\n", 0, 5, 4},

@@ -104,7 +104,8 @@ run_result RunnerTest::run(const std::vector<std::string>& args, run_request req
     if (request.trace_path.empty()) request.trace_path = path("trace.txt");
     run_result r = run_process(request);
     if (e2e.platform == "windows" && wine_failed(r)) {
-        fprintf(stderr, "Wine failed to run the runner (%s); once more\n", r.err.empty() ? "no word" : r.err.c_str());
+        fprintf(stderr, "Wine failed to run the runner (%s); once more\n",
+                r.err.empty() ? "no word" : r.err.c_str());
         r = run_process(request);
     }
     if (!e2e.launcher.empty()) drop_wine_diagnostics(&r.err);

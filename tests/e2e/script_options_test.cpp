@@ -58,13 +58,13 @@ TEST_F(ScriptOptions, Refusals) {
         expect_refused({"--memory-max", size, "--y4m", clip},
                        std::string("--memory-max needs megabytes (1 to 2147483647), not \"") + size + "\"\n");
     // A leading option twice, without its value, or without a form after it.
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--memory-max", "64", "--memory-max", "64", "--y4m", clip},
-             {"--library", "a.so", "--library", "a.so", "--y4m", clip},
-             {"--arg"},
-             {"--arg", "w=1"},
-             {"--memory-max", "64"},
-             {"--library", "a.so", "--y4m"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--memory-max", "64", "--memory-max", "64", "--y4m", clip},
+                                               {"--library", "a.so", "--library", "a.so", "--y4m", clip},
+                                               {"--arg"},
+                                               {"--arg", "w=1"},
+                                               {"--memory-max", "64"},
+                                               {"--library", "a.so", "--y4m"}}) {
         run_result r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");

@@ -36,10 +36,8 @@ TEST_F(SourceCheck, ZeroIdMatchesOnlyAPresentZero) {
 }
 
 TEST_F(SourceCheck, MissingIdGivesStatus14) {
-    expect_failure(check("7", "prop zvk_source_id @1- = int 7\n"), 14,
-                   "frame 0 is missing zvk_source_id\n");
-    expect_failure(check("7", "prop zvk_source_id = error 4\n"), 14,
-                   "frame 0 is missing zvk_source_id\n");
+    expect_failure(check("7", "prop zvk_source_id @1- = int 7\n"), 14, "frame 0 is missing zvk_source_id\n");
+    expect_failure(check("7", "prop zvk_source_id = error 4\n"), 14, "frame 0 is missing zvk_source_id\n");
     expect_failure(check("7", "prop zvk_source_id = int 7\nnomap = 0\n"), 14,
                    "frame 0 is missing zvk_source_id\n");
 }
@@ -57,9 +55,9 @@ TEST_F(SourceCheck, UnreadableIdGivesStatus12) {
 
 TEST_F(SourceCheck, FrameReleasedBeforeTheAnswerWhateverTheRead) {
     run_result r = check("7", "prop zvk_source_id = string seven\n");
-    EXPECT_EQ(slice(r.trace, -4, 4), (std::vector<std::string>{"get_frame 0 held=1", "props 0",
-                                              "prop_get_int 0 zvk_source_id -> 2",
-                                              "release_frame 0 held=0"}));
+    EXPECT_EQ(slice(r.trace, -4, 4),
+              (std::vector<std::string>{"get_frame 0 held=1", "props 0", "prop_get_int 0 zvk_source_id -> 2",
+                                        "release_frame 0 held=0"}));
 }
 
 TEST_F(SourceCheck, ClipWithoutFramesGivesStatus13) {

@@ -62,8 +62,10 @@ TEST_F(Timecodes, OneLinePerFrameWrittenAtItsTrueTime) {
     // Without per-frame durations, the clip's rate, in fractions of a
     // millisecond; a duration the file cannot use (a zero denominator)
     // takes the clip's rate too.
-    std::string ntsc = script("frames = 4\nfps = 30000/1001\nprop _DurationNum @1 = int 5\n"
-                              "prop _DurationDen @1 = int 0\n", "ntsc.avs");
+    std::string ntsc = script(
+        "frames = 4\nfps = 30000/1001\nprop _DurationNum @1 = int 5\n"
+        "prop _DurationDen @1 = int 0\n",
+        "ntsc.avs");
     std::string text;
     EXPECT_EQ(run_with_file({"--y4m", ntsc}, &text).status, 0);
     EXPECT_EQ(text, v2 + "0\n33.366667\n66.733333\n100.1\n");
@@ -130,7 +132,8 @@ TEST_F(Timecodes, MkvmergePlacesTheFramesAtTheirTimes) {
         std::string out = shell_output(
             "cd " + shell_quote(dir) + " && rm -f v.264 v.mkv && " + runner_command() + " " + c.leading +
                 "--timecodes t.txt --y4m-skip-drop 25 1 " + avs +
-                " 2>/dev/null | x264 --demuxer y4m -o v.264 - 2>/dev/null && mkvmerge -q -o v.mkv --timestamps 0:t.txt "
+                " 2>/dev/null | x264 --demuxer y4m -o v.264 - 2>/dev/null && mkvmerge -q -o v.mkv "
+                "--timestamps 0:t.txt "
                 "v.264 && ffprobe -v error -show_entries packet=pts_time -of csv=p=0 v.mkv | sort -n | "
                 "awk '{ printf \"%s%d\", (NR > 1 ? \",\" : \"\"), $1 * 1000 + 0.5 }'",
             &status);

@@ -14,16 +14,18 @@ class Validation : public RunnerTest {};
 TEST_F(Validation, ClipInfoLineWithoutAudio) {
     run_result r = run({"--validate", script("width = 640\nheight = 360\nframes = 3\nfps = 24000/1001\n")});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out,
-              "clip_info,width=640,height=360,chroma=C420jpeg,bit_depth=8,frames=3,fps_num=24000,fps_den=1001,"
-              "has_audio=0,audio_rate=0,audio_channels=0,audio_samples=0\n"
-              "rendered=3\n");
+    EXPECT_EQ(
+        r.out,
+        "clip_info,width=640,height=360,chroma=C420jpeg,bit_depth=8,frames=3,fps_num=24000,fps_den=1001,"
+        "has_audio=0,audio_rate=0,audio_channels=0,audio_samples=0\n"
+        "rendered=3\n");
 }
 
 TEST_F(Validation, ClipInfoLineWithAudioAndAWideRate) {
-    run_result r = run({"--validate-real",
-                        script("width = 8\nheight = 4\npixel_type = YUV422P10\nframes = 2\nfps = 4294967295/2147483648\n"
-                               "audio_rate = 44100\nsample_type = int24\nchannels = 6\naudio_samples = 8589934592\n")});
+    run_result r =
+        run({"--validate-real",
+             script("width = 8\nheight = 4\npixel_type = YUV422P10\nframes = 2\nfps = 4294967295/2147483648\n"
+                    "audio_rate = 44100\nsample_type = int24\nchannels = 6\naudio_samples = 8589934592\n")});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out,
               "clip_info,width=8,height=4,chroma=C422p10,bit_depth=10,frames=2,fps_num=4294967295,"
@@ -126,7 +128,8 @@ TEST_F(Validation, CsvThatCannotBeOpenedGivesStatus11) {
 }
 
 TEST_F(Validation, UnreadablePropertyGivesStatus12WithTheEarlierRows) {
-    std::string clip = script("frames = 10\nprop zvk_source_id = int frame\nprop _Transfer @5 = string bt709\n");
+    std::string clip =
+        script("frames = 10\nprop zvk_source_id = int frame\nprop _Transfer @5 = string bt709\n");
     run_result r = run({"--validate", clip, path("frames.csv")});
     EXPECT_EQ(r.status, 12);
     EXPECT_EQ(item(text_lines(r.err), -1), "failed to read zevokit frame properties at frame 5");

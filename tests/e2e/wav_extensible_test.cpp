@@ -25,8 +25,9 @@ std::string extensible_fmt(unsigned channels, uint32_t rate, unsigned bits, bool
 }
 
 std::string audio(const char* type, int channels, long long count, const std::string& more = "") {
-    return std::string("frames = 0\naudio_rate = 48000\nsample_type = ") + type + "\nchannels = " +
-           std::to_string(channels) + "\naudio_samples = " + std::to_string(count) + "\n" + more;
+    return std::string("frames = 0\naudio_rate = 48000\nsample_type = ") + type +
+           "\nchannels = " + std::to_string(channels) + "\naudio_samples = " + std::to_string(count) + "\n" +
+           more;
 }
 
 class WavExtensible : public RunnerTest {};
@@ -41,11 +42,16 @@ TEST_F(WavExtensible, HeaderAndMaskOfEveryChannelCount) {
         const char* variant;
         uint32_t mask;
     } cases[] = {
-        {"int16", 1, "", "complete", 0x4},      {"int16", 2, "", "complete", 0x3},
-        {"int24", 3, "", "complete", 0x7},      {"int32", 4, "", "complete", 0x33},
-        {"float", 5, "", "complete", 0x37},     {"int24", 6, "", "complete", 0x3F},
-        {"int16", 7, "", "complete", 0x70F},    {"float", 8, "", "complete", 0x63F},
-        {"int16", 9, "", "complete", 0},        {"int16", 3, "channel_mask = 0xB\n", "complete", 0xB},
+        {"int16", 1, "", "complete", 0x4},
+        {"int16", 2, "", "complete", 0x3},
+        {"int24", 3, "", "complete", 0x7},
+        {"int32", 4, "", "complete", 0x33},
+        {"float", 5, "", "complete", 0x37},
+        {"int24", 6, "", "complete", 0x3F},
+        {"int16", 7, "", "complete", 0x70F},
+        {"float", 8, "", "complete", 0x63F},
+        {"int16", 9, "", "complete", 0},
+        {"int16", 3, "channel_mask = 0xB\n", "complete", 0xB},
         {"int24", 6, "channel_mask = 0x60F\n", "complete", 0x60F},
         // A library without the mask calls: the usual layout.
         {"int24", 6, "channel_mask = 0x60F\n", "no_channel_mask", 0x3F},
@@ -63,8 +69,8 @@ TEST_F(WavExtensible, HeaderAndMaskOfEveryChannelCount) {
         unsigned bits = (unsigned char)wav.out[34];
         uint32_t data = 300u * c.channels * bits / 8;
         std::string header = "RIFF" + le32(data + 60) + "WAVE" +
-                             extensible_fmt(c.channels, 48000, bits, std::string(c.type) == "float", c.mask) + "data" +
-                             le32(data);
+                             extensible_fmt(c.channels, 48000, bits, std::string(c.type) == "float", c.mask) +
+                             "data" + le32(data);
         EXPECT_TRUE(r.out.substr(0, 68) == header);
         EXPECT_TRUE(r.out.substr(68) == wav.out.substr(44)) << "samples differ from --wav";
     }
@@ -73,7 +79,8 @@ TEST_F(WavExtensible, HeaderAndMaskOfEveryChannelCount) {
 // What --wav refuses or stops at, and the audio of a frame range, are the
 // same here: only the header differs.
 TEST_F(WavExtensible, FailuresAndFrameRangesAsForWav) {
-    const std::string video = "frames = 20\nfps = 25/1\naudio_rate = 8000\nsample_type = int16\nchannels = 6\n";
+    const std::string video =
+        "frames = 20\nfps = 25/1\naudio_rate = 8000\nsample_type = int16\nchannels = 6\n";
     struct {
         std::vector<std::string> leading;
         std::string description;
@@ -115,8 +122,9 @@ TEST_F(WavExtensible, TurnsIntoRf64PastTheRiffLimit) {
     run_result rf64 = run({"--wav-extensible", script(audio("int16", 2, 1073741809, "fail_audio_at = 0\n"))});
     EXPECT_EQ(rf64.status, 9);
     uint64_t data = 1073741809ull * 4;
-    EXPECT_TRUE(rf64.out == "RF64" + le32(0xFFFFFFFFu) + "WAVE" + "ds64" + le32(28) + le64(data + 96) + le64(data) +
-                                le64(1073741809ull) + le32(0) + fmt + "data" + le32(0xFFFFFFFFu));
+    EXPECT_TRUE(rf64.out == "RF64" + le32(0xFFFFFFFFu) + "WAVE" + "ds64" + le32(28) + le64(data + 96) +
+                                le64(data) + le64(1073741809ull) + le32(0) + fmt + "data" +
+                                le32(0xFFFFFFFFu));
 }
 
 // Encoders and probes as users run them, on the stream through a pipe.
@@ -154,7 +162,8 @@ TEST_F(WavExtensibleConsumers, FlacTakesSixChannelsOf24BitsAndDecodesThemBack) {
     sh("flac -d -s --force-raw-format --endian=little --sign=signed -o audio.raw audio.flac");
     std::string expected(100000u * 6 * 3, '\0');
     for (int s = 0; s < 100000; s++)
-        for (int c = 0; c < 6; c++) standin_sample(4, s, c, (unsigned char*)&expected[(size_t)(s * 6 + c) * 3]);
+        for (int c = 0; c < 6; c++)
+            standin_sample(4, s, c, (unsigned char*)&expected[(size_t)(s * 6 + c) * 3]);
     EXPECT_TRUE(read_file(path("audio.raw")) == expected) << "decoded samples differ";
 }
 
@@ -175,18 +184,21 @@ TEST_F(WavExtensibleConsumers, FfprobeReportsTheLayoutAndSampleFormat) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.expected);
-        std::string probe = sh(runner(audio(c.type, c.channels, 4800, c.more)) +
-                               " 2>/dev/null | ffprobe -v error -show_entries stream=sample_fmt,channel_layout,"
-                               "bits_per_sample -of csv=p=0 -i -");
+        std::string probe =
+            sh(runner(audio(c.type, c.channels, 4800, c.more)) +
+               " 2>/dev/null | ffprobe -v error -show_entries stream=sample_fmt,channel_layout,"
+               "bits_per_sample -of csv=p=0 -i -");
         EXPECT_EQ(probe, std::string(c.expected) + "\n");
     }
 }
 
 TEST_F(WavExtensibleConsumers, OpusencEncodesWithTheLayout) {
-    if (!have("opusenc", "opus-tools") || !have("ffprobe", "ffmpeg")) GTEST_SKIP() << "opusenc or ffprobe missing";
+    if (!have("opusenc", "opus-tools") || !have("ffprobe", "ffmpeg"))
+        GTEST_SKIP() << "opusenc or ffprobe missing";
     for (int channels : {6, 8}) {
         SCOPED_TRACE(channels);
-        std::string said = sh(runner(audio("float", channels, 48000)) + " 2>/dev/null | opusenc - audio.opus");
+        std::string said =
+            sh(runner(audio("float", channels, 48000)) + " 2>/dev/null | opusenc - audio.opus");
         EXPECT_EQ(said.find("WARNING"), std::string::npos) << said;
         EXPECT_EQ(sh("ffprobe -v error -show_entries stream=channels,channel_layout -of csv=p=0 audio.opus"),
                   std::to_string(channels) + (channels == 6 ? ",5.1\n" : ",7.1\n"));
@@ -197,9 +209,10 @@ TEST_F(WavExtensibleConsumers, OpusencEncodesWithTheLayout) {
 // every packet to the end of the RF64 stream.
 TEST_F(WavExtensibleConsumers, Rf64StreamReadPast4GiB) {
     if (!have("ffprobe", "ffmpeg")) GTEST_SKIP() << "ffprobe is not installed";
-    std::string probe = sh(runner(audio("float", 8, 134250000)) +
-                           " 2>/dev/null | ffprobe -v error -show_entries stream=codec_name,channel_layout:packet=pts,"
-                           "duration -of csv=p=0 -i - | tail -n 2");
+    std::string probe =
+        sh(runner(audio("float", 8, 134250000)) +
+           " 2>/dev/null | ffprobe -v error -show_entries stream=codec_name,channel_layout:packet=pts,"
+           "duration -of csv=p=0 -i - | tail -n 2");
     // The last packet ends at the last sample; the stream line comes last.
     std::vector<std::string> lines = text_lines(probe);
     ASSERT_EQ(lines.size(), 2u) << probe;

@@ -16,8 +16,8 @@ std::string le32(uint32_t v) {
 
 std::string wav_header(unsigned format, unsigned channels, uint32_t rate, uint32_t byte_rate, unsigned align,
                        unsigned bits, uint32_t data_size) {
-    return "RIFF" + le32(data_size + 36) + "WAVE" + "fmt " + le32(16) + le16(format) + le16(channels) + le32(rate) +
-           le32(byte_rate) + le16(align) + le16(bits) + "data" + le32(data_size);
+    return "RIFF" + le32(data_size + 36) + "WAVE" + "fmt " + le32(16) + le16(format) + le16(channels) +
+           le32(rate) + le32(byte_rate) + le16(align) + le16(bits) + "data" + le32(data_size);
 }
 
 // The stand-in's samples from first to first + count, all channels.
@@ -32,7 +32,8 @@ std::string samples(int sample_type, int channels, int64_t first, int64_t count)
 
 std::string audio(const char* type, int channels, int rate, long long count, const std::string& more = "") {
     return std::string("frames = 0\naudio_rate = ") + std::to_string(rate) + "\nsample_type = " + type +
-           "\nchannels = " + std::to_string(channels) + "\naudio_samples = " + std::to_string(count) + "\n" + more;
+           "\nchannels = " + std::to_string(channels) + "\naudio_samples = " + std::to_string(count) + "\n" +
+           more;
 }
 
 class Wav : public RunnerTest {};
@@ -125,15 +126,17 @@ TEST_F(Wav, SizeLimitAtItsExactBoundaries) {
 TEST_F(Wav, FetchedIn65536SampleSteps) {
     run_result r = run({"--wav", script(audio("int16", 2, 48000, 150000))});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(trace_with(r.trace, "get_audio"),
-              (std::vector<std::string>{"get_audio 0 65536", "get_audio 65536 65536", "get_audio 131072 18928"}));
+    EXPECT_EQ(
+        trace_with(r.trace, "get_audio"),
+        (std::vector<std::string>{"get_audio 0 65536", "get_audio 65536 65536", "get_audio 131072 18928"}));
     EXPECT_EQ(r.out.size(), 44u + 600000u);
     EXPECT_TRUE(r.out.substr(44) == samples(2, 2, 0, 150000));
 }
 
 TEST_F(Wav, FailedStepKeepsTheEarlierSamples) {
-    run_result r = run({"--wav", script(audio("int16", 2, 48000, 150000,
-                                              "fail_audio_at = 70000\nfail_audio_error = read error in source\n"))});
+    run_result r =
+        run({"--wav", script(audio("int16", 2, 48000, 150000,
+                                   "fail_audio_at = 70000\nfail_audio_error = read error in source\n"))});
     EXPECT_EQ(r.status, 9);
     EXPECT_EQ(r.err, "failed to get audio at sample 65536: read error in source\n");
     EXPECT_TRUE(r.out == wav_header(1, 2, 48000, 192000, 4, 16, 600000) + samples(2, 2, 0, 65536));
@@ -166,7 +169,8 @@ TEST_F(Wav, ClipsTheHeaderCannotDescribe) {
         {audio("int16", 2, 48000, -1), 6, "script has no audio\n"},
         {audio("int16", 2, 48000, -9223372036854775807LL), 6, "script has no audio\n"},
         {audio("int32", 16384, 48000, 1), 8, "WAV header cannot describe 16384 channels at 48000 Hz\n"},
-        {audio("int16", 2147483647, 48000, 1), 8, "WAV header cannot describe 2147483647 channels at 48000 Hz\n"},
+        {audio("int16", 2147483647, 48000, 1), 8,
+         "WAV header cannot describe 2147483647 channels at 48000 Hz\n"},
         {audio("int16", 2, -44100, 1), 8, "WAV header cannot describe 2 channels at -44100 Hz\n"},
         {audio("int16", 2, 2147483647, 1), 8, "WAV header cannot describe 2 channels at 2147483647 Hz\n"},
     };
@@ -182,7 +186,8 @@ TEST_F(Wav, ClipsTheHeaderCannotDescribe) {
     run_result wide = run({"--wav", script(audio("int32", 16383, 8000, 0))});
     EXPECT_EQ(wide.status, e2e.width == "32-bit" ? 10 : 0);
     // A stream that cannot follow gets no header either.
-    EXPECT_EQ(wide.out, e2e.width == "32-bit" ? "" : wav_header(1, 16383, 8000, 8000u * 65532u, 65532, 32, 0));
+    EXPECT_EQ(wide.out,
+              e2e.width == "32-bit" ? "" : wav_header(1, 16383, 8000, 8000u * 65532u, 65532, 32, 0));
     run_result fast = run({"--wav", script(audio("int16", 2, 1073741823, 0))});
     EXPECT_EQ(fast.status, 0);
     EXPECT_EQ(fast.out, wav_header(1, 2, 1073741823, 4294967292u, 4, 16, 0));
@@ -211,13 +216,15 @@ TEST_F(FfprobeWav, EverySampleTypeDecodes) {
         std::string wav = path("audio.wav");
         write_file(wav, r.out);
         std::string probe_file = path("probe.txt");
-        std::string command = "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration "
-                              "-of csv=p=0 " + wav + " > " + probe_file;
+        std::string command =
+            "ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,duration "
+            "-of csv=p=0 " +
+            wav + " > " + probe_file;
         EXPECT_EQ(system(command.c_str()), 0);
         EXPECT_EQ(read_file(probe_file), std::string(c.codec) + ",32000,3,3.000000\n");
         std::string raw = path("audio.raw");
-        command = std::string("ffmpeg -nostdin -v error -y -i ") + wav + " -f " + c.raw_format + " -c:a " + c.codec +
-                  " " + raw;
+        command = std::string("ffmpeg -nostdin -v error -y -i ") + wav + " -f " + c.raw_format + " -c:a " +
+                  c.codec + " " + raw;
         EXPECT_EQ(system(command.c_str()), 0);
         EXPECT_TRUE(read_file(raw) == samples(c.value, 3, 0, 96000)) << "decoded samples differ";
     }

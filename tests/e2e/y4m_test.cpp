@@ -27,7 +27,8 @@ TEST_F(Y4m, PaddingBetweenRowsIsNeverWritten) {
     run_result r = run({"--y4m", script("width = 8\nheight = 4\nframes = 2\npad = 13\npad_byte = 0xEE\n")});
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<plane_size> planes = yuv_planes(420, 8, 4, 1);
-    EXPECT_EQ(r.out, "YUV4MPEG2 W8 H4 F25:1 Ip A0:0 C420jpeg\n" + y4m_frame(0, planes) + y4m_frame(1, planes));
+    EXPECT_EQ(r.out,
+              "YUV4MPEG2 W8 H4 F25:1 Ip A0:0 C420jpeg\n" + y4m_frame(0, planes) + y4m_frame(1, planes));
 }
 
 TEST_F(Y4m, WideSamplesTakeTwoBytes) {
@@ -43,7 +44,8 @@ TEST_F(Y4m, WideSamplesTakeTwoBytes) {
         {"pixel_type = YUV420P14\npad = 6\n", 420, "C420p14"},
     };
     for (const auto& c : cases) {
-        run_result r = run({"--y4m", script(std::string("width = 6\nheight = 4\nframes = 2\n") + c.description)});
+        run_result r =
+            run({"--y4m", script(std::string("width = 6\nheight = 4\nframes = 2\n") + c.description)});
         EXPECT_EQ(r.status, 0) << r.err;
         std::vector<plane_size> planes = yuv_planes(c.family, 6, 4, 2);
         EXPECT_EQ(r.out, std::string("YUV4MPEG2 W6 H4 F25:1 Ip A0:0 ") + c.tag + "\n" + y4m_frame(0, planes) +
@@ -57,14 +59,22 @@ TEST_F(Y4m, TagsOfEveryFamilyAndDepth) {
         const char* description;
         const char* tag;
     } cases[] = {
-        {"pixel_type = YV12", "C420jpeg"},       {"pixel_type = YV16", "C422"},
-        {"pixel_type = YV24", "C444"},           {"pixel_type = YUV420P10", "C420p10"},
-        {"pixel_type = YUV420P12", "C420p12"},   {"pixel_type = YUV420P14", "C420p14"},
-        {"pixel_type = YUV420P16", "C420p16"},   {"pixel_type = YUV422P10", "C422p10"},
-        {"pixel_type = YUV422P16", "C422p16"},   {"pixel_type = YUV422P16\nbits = 14", "C422p14"},
-        {"pixel_type = YUV444P10", "C444p10"},   {"pixel_type = YUV444P16\nbits = 12", "C444p12"},
-        {"pixel_type = YUV444P16\nbits = 14", "C444p14"}, {"pixel_type = YUV444P16", "C444p16"},
-        {"pixel_type = YUVA420", "C420jpeg"},    {"pixel_type = YV12\nbits = 0", "C420jpeg"},
+        {"pixel_type = YV12", "C420jpeg"},
+        {"pixel_type = YV16", "C422"},
+        {"pixel_type = YV24", "C444"},
+        {"pixel_type = YUV420P10", "C420p10"},
+        {"pixel_type = YUV420P12", "C420p12"},
+        {"pixel_type = YUV420P14", "C420p14"},
+        {"pixel_type = YUV420P16", "C420p16"},
+        {"pixel_type = YUV422P10", "C422p10"},
+        {"pixel_type = YUV422P16", "C422p16"},
+        {"pixel_type = YUV422P16\nbits = 14", "C422p14"},
+        {"pixel_type = YUV444P10", "C444p10"},
+        {"pixel_type = YUV444P16\nbits = 12", "C444p12"},
+        {"pixel_type = YUV444P16\nbits = 14", "C444p14"},
+        {"pixel_type = YUV444P16", "C444p16"},
+        {"pixel_type = YUVA420", "C420jpeg"},
+        {"pixel_type = YV12\nbits = 0", "C420jpeg"},
         {"pixel_type = YV12\nbits = -4", "C420jpeg"},
     };
     for (const auto& c : cases) {
@@ -86,11 +96,16 @@ TEST_F(Y4m, FormatsWithoutATagAreRefusedWithStatus4) {
         const char* description;
         const char* value;
     } cases[] = {
-        {"pixel_type = YUV420PS", "-1610481656"}, {"pixel_type = YUV444PS", "-1610480885"},
-        {"pixel_type = Y8", "-536870912"},        {"pixel_type = Y16", "-536805376"},
-        {"pixel_type = BGR24", "1342177281"},     {"pixel_type = BGR32", "1342177282"},
-        {"pixel_type = RGBP", "-1879048191"},     {"pixel_type = YUY2", "1610612740"},
-        {"pixel_type = YV411", "-1610611959"},    {"pixel_type = YUV420P10\nbits = 9", "-1610285048"},
+        {"pixel_type = YUV420PS", "-1610481656"},
+        {"pixel_type = YUV444PS", "-1610480885"},
+        {"pixel_type = Y8", "-536870912"},
+        {"pixel_type = Y16", "-536805376"},
+        {"pixel_type = BGR24", "1342177281"},
+        {"pixel_type = BGR32", "1342177282"},
+        {"pixel_type = RGBP", "-1879048191"},
+        {"pixel_type = YUY2", "1610612740"},
+        {"pixel_type = YV411", "-1610611959"},
+        {"pixel_type = YUV420P10\nbits = 9", "-1610285048"},
         {"pixel_type = YUV422P10\nbits = 11", "-1610284280"},
         {"pixel_type = YUV444P16\nbits = 13", "-1610546421"},
         {"pixel_type = YUV444P16\nbits = 15", "-1610546421"},
@@ -98,7 +113,8 @@ TEST_F(Y4m, FormatsWithoutATagAreRefusedWithStatus4) {
     };
     for (const char* mode : {"--y4m", "--y4m-skip-drop"}) {
         for (const auto& c : cases) {
-            std::vector<std::string> args = {mode, script(std::string("frames = 240\n") + c.description + "\n")};
+            std::vector<std::string> args = {mode,
+                                             script(std::string("frames = 240\n") + c.description + "\n")};
             if (std::string(mode) == "--y4m-skip-drop") args.insert(args.begin() + 1, {"30", "1"});
             run_result r = run(args);
             EXPECT_EQ(r.status, 4) << c.description;
@@ -143,10 +159,10 @@ TEST_F(Y4m, SkipDropLeavesOutFramesFlaggedNonZero) {
         "prop zvk_drop_frame @0 = int 0\n"
         "prop zvk_drop_frame @1 = int 1\n"
         "prop zvk_drop_frame @2 = int -1\n"
-        "prop zvk_drop_frame @3 = string yes\n"   // unreadable: kept
-        "prop zvk_drop_frame @4 = float 1\n"      // another type: kept
+        "prop zvk_drop_frame @3 = string yes\n"  // unreadable: kept
+        "prop zvk_drop_frame @4 = float 1\n"     // another type: kept
         "prop zvk_drop_frame @5 = int 4294967296\n"
-        "prop zvk_drop_frame @6 = error 3\n");    // failed read: kept
+        "prop zvk_drop_frame @6 = error 3\n");  // failed read: kept
     run_result r = run({"--y4m-skip-drop", "24", "1", clip});
     EXPECT_EQ(r.status, 0) << r.err;
     std::string expected = "YUV4MPEG2 W4 H2 F24:1 Ip A0:0 C420jpeg\n";
@@ -160,8 +176,8 @@ TEST_F(Y4m, SkipDropLeavesOutFramesFlaggedNonZero) {
 }
 
 TEST_F(Y4m, AbsentFlagOrMissingMapKeepsTheFrame) {
-    run_result r = run({"--y4m-skip-drop", "1", "1",
-                        script("frames = 3\nprop zvk_drop_frame @1 = int 1\nnomap = 1\n")});
+    run_result r =
+        run({"--y4m-skip-drop", "1", "1", script("frames = 3\nprop zvk_drop_frame @1 = int 1\nnomap = 1\n")});
     std::string expected = "YUV4MPEG2 W4 H2 F1:1 Ip A0:0 C420jpeg\n";
     for (int f = 0; f < 3; f++) expected += y4m_frame(f, planes_4x2_420);
     EXPECT_EQ(r.out, expected);

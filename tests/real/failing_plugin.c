@@ -32,9 +32,7 @@ static int AVSC_CC get_audio(AVS_FilterInfo* fi, void* buf, int64_t start, int64
     return avs_get_audio(fi->child, buf, start, count);
 }
 
-static void AVSC_CC free_filter(AVS_FilterInfo* fi) {
-    free(fi->user_data);
-}
+static void AVSC_CC free_filter(AVS_FilterInfo* fi) { free(fi->user_data); }
 
 /* user_data: non-null for the audio filter. */
 static AVS_Value AVSC_CC create(AVS_ScriptEnvironment* env, AVS_Value args, void* user_data) {
@@ -43,7 +41,8 @@ static AVS_Value AVSC_CC create(AVS_ScriptEnvironment* env, AVS_Value args, void
     struct failure* f = (struct failure*)malloc(sizeof *f);
     f->at = avs_as_int(avs_array_elt(args, 1));
     if (user_data != NULL) {
-        snprintf(f->text, sizeof f->text, "FailAtSample: the audio at sample %lld is damaged", (long long)f->at);
+        snprintf(f->text, sizeof f->text, "FailAtSample: the audio at sample %lld is damaged",
+                 (long long)f->at);
     } else {
         snprintf(f->text, sizeof f->text, "FailAtFrame: frame %lld is damaged", (long long)f->at);
     }

@@ -21,16 +21,24 @@ TEST_F(RealFailures, LibraryAndRunnerRefusals) {
         std::string err;
     } cases[] = {
         {{"--y4m", "@"}, "BlankClip(", 1, "Script error: syntax error\n(@, line 1, column 0)\n"},
-        {{"--y4m", "@"}, "BlankClip()\nAssert(false, \"no source today\")", 1, "no source today\n(@, line 2)\n"},
+        {{"--y4m", "@"},
+         "BlankClip()\nAssert(false, \"no source today\")",
+         1,
+         "no source today\n(@, line 2)\n"},
         {{"--wav", "@"}, "42", 3, "script did not return a clip\n"},
         {{"--validate", "@"}, "x = BlankClip()", 3, "script did not return a clip\n"},
-        {{"--check-source", "1", "@"}, "Import(\"@.missing\")", 1,
+        {{"--check-source", "1", "@"},
+         "Import(\"@.missing\")",
+         1,
          "Import: couldn't open \"{native}.missing\"\n(@, line 1)\n"},
         {{"--y4m", "@"}, "BlankClip(pixel_type=\"Y8\")", 4, no_tag + "-536870912\n"},
         {{"--y4m", "@"}, "BlankClip(pixel_type=\"RGB32\")", 4, no_tag + "1342177282\n"},
         {{"--y4m", "@"}, "BlankClip(pixel_type=\"YUV420PS\")", 4, no_tag + "-1610481656\n"},
         {{"--y4m", "@"}, "BlankClip(pixel_type=\"YUY2\")", 4, no_tag + "1610612740\n"},
-        {{"--wav", "@"}, "BlankClip(sample_type=\"8bit\")", 7, "unsupported Avisynth audio sample type for WAV output: 1\n"},
+        {{"--wav", "@"},
+         "BlankClip(sample_type=\"8bit\")",
+         7,
+         "unsupported Avisynth audio sample type for WAV output: 1\n"},
         {{"--wav", "@"}, "BlankClip(audio_rate=0)", 6, "script has no audio\n"},
     };
     for (const auto& c : cases) {
@@ -63,8 +71,9 @@ TEST_F(RealFailures, VersionedNameAlone) {
                                path("lib/" + versioned));
     run_request request;
     request.library_dir = path("lib");
-    run_result r = run_avs({"--validate", "@", "@csv"},
-                           "BlankClip(length=2, pixel_type=\"YV12\").propSet(\"zvk_source_id\", 5)\n", request);
+    run_result r =
+        run_avs({"--validate", "@", "@csv"},
+                "BlankClip(length=2, pixel_type=\"YV12\").propSet(\"zvk_source_id\", 5)\n", request);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(item(read_lines(path("frames.csv.runner.log")), 4), "dll: " + path("lib/" + versioned));
     EXPECT_EQ(read_file(path("frames.csv")),

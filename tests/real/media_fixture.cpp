@@ -30,7 +30,8 @@ std::string RealMedia::media(const medium& m) {
         std::filesystem::create_directories(shared);
         // A run cut short leaves no half medium under the name.
         std::string part = shared + "/part-" + m.file;
-        shell(std::string("ffmpeg -nostdin -v error -y ") + m.make + " " + part + " && mv " + part + " " + file);
+        shell(std::string("ffmpeg -nostdin -v error -y ") + m.make + " " + part + " && mv " + part + " " +
+              file);
     }
     return file;
 }
@@ -42,8 +43,8 @@ std::string RealMedia::video_source(const medium& m) {
 }
 
 std::string RealMedia::dubbed_source() {
-    return video_source(video_media[0]) + "AudioDub(last, FFAudioSource(\"" + media(flac_51) + "\", cachefile=\"" +
-           path("flac51.ffindex") + "\"))\n";
+    return video_source(video_media[0]) + "AudioDub(last, FFAudioSource(\"" + media(flac_51) +
+           "\", cachefile=\"" + path("flac51.ffindex") + "\"))\n";
 }
 
 std::string RealMedia::render(const std::vector<std::string>& args) {

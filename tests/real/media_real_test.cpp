@@ -33,9 +33,11 @@ TEST_F(RealMedia, VideoEqualsFfmpegDecodeWholeAndInRanges) {
 
         // ffprobe's count is the clip's: its last frame renders, one more is
         // outside the clip.
-        EXPECT_EQ(shell("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
-                        "-of csv=p=0 " + media(m)),
-                  std::to_string(m.frames) + "\n");
+        EXPECT_EQ(
+            shell("ffprobe -v error -count_frames -select_streams v -show_entries stream=nb_read_frames "
+                  "-of csv=p=0 " +
+                  media(m)),
+            std::to_string(m.frames) + "\n");
         std::string last = std::to_string(m.frames - 1), beyond = std::to_string(m.frames);
         EXPECT_EQ(first_difference(y4m_frames(render({"--frames", last, last, "--y4m", "@"}), frame_bytes),
                                    frames_between(ffmpeg, m.frames - 1, m.frames - 1)),
@@ -48,13 +50,15 @@ TEST_F(RealMedia, VideoEqualsFfmpegDecodeWholeAndInRanges) {
         // Mid-GOP to mid-GOP across a keyframe, the keyframe alone, the frame
         // before it alone, then three parts that split the clip mid-GOP.
         const int g = m.gop, n = m.frames;
-        const int ranges[][2] = {{g / 2 + 1, g + g / 2}, {g, g}, {g - 1, g - 1}, {0, n / 3 - 1},
+        const int ranges[][2] = {{g / 2 + 1, g + g / 2}, {g, g},
+                                 {g - 1, g - 1},         {0, n / 3 - 1},
                                  {n / 3, 2 * n / 3 - 1}, {2 * n / 3, n - 1}};
         std::vector<std::string> joined;
         for (const auto& range : ranges) {
             SCOPED_TRACE(std::to_string(range[0]) + ".." + std::to_string(range[1]));
             std::vector<std::string> part = y4m_frames(
-                render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--y4m", "@"}), frame_bytes);
+                render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--y4m", "@"}),
+                frame_bytes);
             EXPECT_EQ(first_difference(part, frames_between(ffmpeg, range[0], range[1])), -1);
             if (range[0] == 0 || !joined.empty()) joined.insert(joined.end(), part.begin(), part.end());
         }
@@ -76,9 +80,10 @@ TEST_F(RealMedia, FlacAudioEqualsFfmpegDecodeWholeAndInRanges) {
     std::string joined;
     for (const auto& range : ranges) {
         SCOPED_TRACE(std::to_string(range[0]) + ".." + std::to_string(range[1]));
-        std::string part =
-            wav_samples(render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--wav", "@"}));
-        EXPECT_TRUE(part == ffmpeg.substr(range[0] * frame_audio_bytes, (range[1] - range[0] + 1) * frame_audio_bytes));
+        std::string part = wav_samples(
+            render({"--frames", std::to_string(range[0]), std::to_string(range[1]), "--wav", "@"}));
+        EXPECT_TRUE(part == ffmpeg.substr(range[0] * frame_audio_bytes,
+                                          (range[1] - range[0] + 1) * frame_audio_bytes));
         if (range[0] == 0 || !joined.empty()) joined += part;
     }
     EXPECT_TRUE(joined == ffmpeg);

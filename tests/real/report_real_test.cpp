@@ -9,7 +9,8 @@
 namespace {
 
 const std::string csv_header =
-    "output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,absolute_timestretch\n";
+    "output_frame,source_id,source_frame,drop_frame,matrix,primaries,transfer,color_range,absolute_"
+    "timestretch\n";
 
 class RealReport : public RealTest {};
 
@@ -26,7 +27,8 @@ TEST_F(RealReport, CsvRowsOfScriptAndLibraryProperties) {
          "propSet(\"zvk_source_id\", 1001)\n"
          "ScriptClip(\"\"\"propSet(\"zvk_source_frame\", current_frame * 2)"
          ".propSet(\"zvk_drop_frame\", current_frame == 1 ? -1 : 0)\"\"\")\n"
-         "propSet(\"_Matrix\", 9).propSet(\"_Primaries\", 9).propSet(\"_Transfer\", 16).propSet(\"_ColorRange\", 0)\n"
+         "propSet(\"_Matrix\", 9).propSet(\"_Primaries\", 9).propSet(\"_Transfer\", "
+         "16).propSet(\"_ColorRange\", 0)\n"
          "propSet(\"zvk_absolute_timestretch\", 1.001)\n",
          0,
          "0,1001,0,0,9,9,16,0,1.0009999999999999\n"
@@ -61,7 +63,8 @@ TEST_F(RealReport, ValidationVariableTellsTheModesApart) {
         run_result r = run_avs({mode, "@", "@csv"}, avs);
         EXPECT_EQ(r.status, 0) << r.err;
         std::string id = std::string(mode) == "--validate" ? "1" : "2";
-        EXPECT_EQ(read_file(path("frames.csv")), csv_header + "0," + id + ",,0,6,0,0,1,\n1," + id + ",,0,6,0,0,1,\n");
+        EXPECT_EQ(read_file(path("frames.csv")),
+                  csv_header + "0," + id + ",,0,6,0,0,1,\n1," + id + ",,0,6,0,0,1,\n");
     }
     EXPECT_EQ(run_avs({"--check-source", "3", "@"}, avs).out, "source_id=3\n");
 }
@@ -80,12 +83,12 @@ TEST_F(RealReport, CheckpointLogNamesTheRealLibrary) {
     };
     EXPECT_EQ(folded(item(log, 4)), folded(dll));
     if (log.size() > 4) log[4] = dll;
-    EXPECT_EQ(log, (std::vector<std::string>{"start", "runner: " + e2e.platform + " " + e2e.width, path("clip.avs"),
-                                             "load: " + e2e.library_file, dll, "create: script environment v8",
-                                             "import: script", "take: clip", "get: video info", "info: frames 1200",
-                                             "render: clip_info", "render: open validation csv", "render: frame 0",
-                                             "render: frame 1000", "render: frame 1199", "render: close validation csv",
-                                             "render: complete", "exit: 0"}));
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "start", "runner: " + e2e.platform + " " + e2e.width, path("clip.avs"),
+                       "load: " + e2e.library_file, dll, "create: script environment v8", "import: script",
+                       "take: clip", "get: video info", "info: frames 1200", "render: clip_info",
+                       "render: open validation csv", "render: frame 0", "render: frame 1000",
+                       "render: frame 1199", "render: close validation csv", "render: complete", "exit: 0"}));
 }
 
 TEST_F(RealReport, SourceCheck) {
@@ -99,7 +102,8 @@ TEST_F(RealReport, SourceCheck) {
         {"BlankClip(length=2).propSet(\"zvk_source_id\", 2002)", 15, "",
          "frame 0 has zvk_source_id 2002, expected 1001\n"},
         {"BlankClip(length=2)", 14, "", "frame 0 is missing zvk_source_id\n"},
-        {"BlankClip(length=2).propSet(\"zvk_source_id\", 1001.0)", 12, "", "failed to read zvk_source_id at frame 0\n"},
+        {"BlankClip(length=2).propSet(\"zvk_source_id\", 1001.0)", 12, "",
+         "failed to read zvk_source_id at frame 0\n"},
         {"BlankClip(length=0).propSet(\"zvk_source_id\", 1001)", 13, "", "script has no video frames\n"},
     };
     for (const auto& c : cases) {

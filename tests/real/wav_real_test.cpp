@@ -23,8 +23,8 @@ uint32_t le32_at(const std::string& bytes, size_t at) {
 class RealWav : public RealTest {
 protected:
     // The header's fields, and a data chunk that holds the rest of the stream.
-    void expect_header(const std::string& wav, unsigned format, unsigned channels, uint32_t rate, unsigned bits,
-                       uint32_t samples) {
+    void expect_header(const std::string& wav, unsigned format, unsigned channels, uint32_t rate,
+                       unsigned bits, uint32_t samples) {
         unsigned align = channels * bits / 8;
         EXPECT_EQ(wav.substr(0, 4), "RIFF");
         EXPECT_EQ(le32_at(wav, 4), 36 + samples * align);
@@ -59,7 +59,8 @@ TEST_F(RealWav, EverySampleTypeOfASquareWave) {
     int positive = 0;
     for (size_t s = 0; s < 8000 && s * 8 + 52 <= f.out.size(); s++) {
         float left = float_at(f.out, 2 * s), right = float_at(f.out, 2 * s + 1);
-        ASSERT_TRUE(fabsf(left) == 0.5f && right == left / 2) << "sample " << s << ": " << left << ", " << right;
+        ASSERT_TRUE(fabsf(left) == 0.5f && right == left / 2)
+            << "sample " << s << ": " << left << ", " << right;
         positive += left > 0;
     }
     EXPECT_TRUE(positive >= 3000 && positive <= 5000) << positive;
@@ -84,17 +85,20 @@ TEST_F(RealWav, EverySampleTypeOfASquareWave) {
 // stream, and every sample is within float precision of the formula (C
 // libraries may differ in the last bit).
 TEST_F(RealWav, SineTone) {
-    run_result r = run_avs({"--wav", "@"}, "Tone(length=2, frequency=440, samplerate=44100, channels=2, level=0.5)\n");
+    run_result r =
+        run_avs({"--wav", "@"}, "Tone(length=2, frequency=440, samplerate=44100, channels=2, level=0.5)\n");
     ASSERT_EQ(r.status, 0) << r.err;
     expect_header(r.out, 3, 2, 44100, 32, 88200);
     write_file(path("tone.wav"), r.out);
-    EXPECT_EQ(shell("ffprobe -v error -show_entries stream=codec_name,sample_rate,channels,bits_per_sample,duration_ts "
+    EXPECT_EQ(shell("ffprobe -v error -show_entries "
+                    "stream=codec_name,sample_rate,channels,bits_per_sample,duration_ts "
                     "-of csv=p=0 tone.wav"),
               "pcm_f32le,44100,2,32,88200\n");
     double worst = 0;
     for (size_t s = 0; s < 88200 && s * 8 + 52 <= r.out.size(); s++) {
         double expected = 0.5 * sin(2 * M_PI * 440 * (double)s / 44100);
-        worst = std::max({worst, fabs(float_at(r.out, 2 * s) - expected), fabs(float_at(r.out, 2 * s + 1) - expected)});
+        worst = std::max(
+            {worst, fabs(float_at(r.out, 2 * s) - expected), fabs(float_at(r.out, 2 * s + 1) - expected)});
     }
     EXPECT_LT(worst, 1e-6);
 }
@@ -111,7 +115,8 @@ TEST_F(RealWav, ExtensibleStreamCarriesTheScriptsChannelMask) {
         uint32_t mask;
     } cases[] = {
         {"Tone(length=1, samplerate=8000, channels=6).SetChannelMask(\"5.1(side)\")", 0x60F},
-        {"Tone(length=1, samplerate=8000, channels=8).ConvertAudioTo24bit().SetChannelMask(true, $63F)", 0x63F},
+        {"Tone(length=1, samplerate=8000, channels=8).ConvertAudioTo24bit().SetChannelMask(true, $63F)",
+         0x63F},
         {"Tone(length=1, samplerate=8000, channels=3).SetChannelMask(false, 0)", 0x7},
     };
     for (const auto& c : cases) {

@@ -12,7 +12,8 @@ class RealY4m : public RealTest {};
 
 // count samples of value, one byte each at 8 bits, else two little-endian.
 std::string samples(int value, int count, int bits) {
-    std::string one = bits == 8 ? std::string(1, (char)value) : std::string{(char)(value & 0xFF), (char)(value >> 8)};
+    std::string one =
+        bits == 8 ? std::string(1, (char)value) : std::string{(char)(value & 0xFF), (char)(value >> 8)};
     std::string out;
     for (int i = 0; i < count; i++) out += one;
     return out;
@@ -41,10 +42,11 @@ TEST_F(RealY4m, ConstantColourEveryByte) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pixel_type);
         char avs[256];
-        snprintf(avs, sizeof avs,
-                 "BlankClip(length=%d, width=%d, height=%d, pixel_type=\"%s\", fps=30000, fps_denominator=1001, "
-                 "colors=[%d, %d, %d])\n",
-                 frames, width, height, c.pixel_type, c.y, c.u, c.v);
+        snprintf(
+            avs, sizeof avs,
+            "BlankClip(length=%d, width=%d, height=%d, pixel_type=\"%s\", fps=30000, fps_denominator=1001, "
+            "colors=[%d, %d, %d])\n",
+            frames, width, height, c.pixel_type, c.y, c.u, c.v);
         run_result r = run_avs({"--y4m", "@"}, avs);
         EXPECT_EQ(r.status, 0) << r.err;
         int chroma = (c.family == 444 ? width : width / 2) * (c.family == 420 ? height / 2 : height);
@@ -91,11 +93,11 @@ TEST_F(RealY4m, BarsDecodeInFfmpeg) {
 
 // Frame f has luma 10 f; frames 1 and 4 are marked dropped (one with -1).
 TEST_F(RealY4m, SkipDropLeavesOutTheMarkedFrames) {
-    run_result r =
-        run_avs({"--y4m-skip-drop", "24000", "1001", "@"},
-                "BlankClip(length=6, width=4, height=2, pixel_type=\"YV24\", fps=25)\n"
-                "ScriptClip(\"\"\"BlankClip(last, colors=[current_frame * 10, 128, 128])"
-                ".propSet(\"zvk_drop_frame\", current_frame == 1 ? 1 : current_frame == 4 ? -1 : 0)\"\"\")\n");
+    run_result r = run_avs(
+        {"--y4m-skip-drop", "24000", "1001", "@"},
+        "BlankClip(length=6, width=4, height=2, pixel_type=\"YV24\", fps=25)\n"
+        "ScriptClip(\"\"\"BlankClip(last, colors=[current_frame * 10, 128, 128])"
+        ".propSet(\"zvk_drop_frame\", current_frame == 1 ? 1 : current_frame == 4 ? -1 : 0)\"\"\")\n");
     EXPECT_EQ(r.status, 0) << r.err;
     auto frame = [](int f) { return "FRAME\n" + samples(f * 10, 8, 8) + samples(128, 16, 8); };
     std::string expected = "YUV4MPEG2 W4 H2 F24000:1001 Ip A0:0 C444\n";

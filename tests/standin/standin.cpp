@@ -156,7 +156,7 @@ struct description {
     char result = 'c';
     std::string error_text = "stand-in import error";
     standin_video_info vi{};
-    int family = -1;  // override of the is_420/422/444 answers; -1: from the pixel type
+    int family = -1;     // override of the is_420/422/444 answers; -1: from the pixel type
     int bits = INT_MIN;  // override of bits_per_component; INT_MIN: from the pixel type
     int pad = 0;
     unsigned char pad_byte = 0xEE;
@@ -166,8 +166,8 @@ struct description {
     std::string frame_error;
     int frame_delay_ms = 0;
     std::vector<std::pair<frame_range, int>> frame_delays;  // later rules win
-    std::string frame_gate;  // frame 0 is served once this file exists
-    int import_delay_ms = 0;  // the import takes this long, whatever its result
+    std::string frame_gate;                                 // frame 0 is served once this file exists
+    int import_delay_ms = 0;                                // the import takes this long, whatever its result
     int start_threads = 0;  // the import starts this many threads, as a library starts its pool
     // Each frame gets memory of its own, overwritten when it is released:
     // bytes written from a released frame come out wrong.
@@ -211,7 +211,7 @@ struct clip_state {
     plane_geometry planes[4];  // Y, U, V, A
     size_t slot_size;
     int slots;
-    unsigned char* pixels;  // slots * slot_size, allocated once
+    unsigned char* pixels;   // slots * slot_size, allocated once
     unsigned char* samples;  // one audio period, allocated once
     int block_align;
     const char* last_error;
@@ -330,8 +330,8 @@ std::string parse_line(description& d, const std::string& raw) {
     if (key == "frame_delay_ms" && at != std::string::npos) {
         d.frame_delays.push_back({frames, (int)to_int(value)});
     } else if (key == "result") {
-        static const char* const results[] = {"clip", "error", "int",  "float",
-                                              "string", "bool", "array", "void"};
+        static const char* const results[] = {"clip",   "error", "int",   "float",
+                                              "string", "bool",  "array", "void"};
         static const char letters[] = {'c', 'e', 'i', 'f', 's', 'b', 'a', 'v'};
         for (int i = 0; i < 8; i++)
             if (value == results[i]) d.result = letters[i];
@@ -668,7 +668,7 @@ STANDIN_EXPORT int STANDIN_CC avs_set_memory_max(void* env, int megabytes) {
 }
 
 STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, standin_value args,
-                                                    const char** arg_names) {
+                                                   const char** arg_names) {
     trace("invoke %s %s array_size=%d names=%s%s", name, value_text(args).c_str(), args.array_size,
           arg_names == nullptr ? "null" : "set", env == &live_environments ? "" : " bad-handle");
     static std::string error_text;
@@ -805,8 +805,7 @@ STANDIN_EXPORT const char* STANDIN_CC avs_clip_get_error(void* clip) {
     return e;
 }
 
-STANDIN_EXPORT int STANDIN_CC avs_get_audio(void* clip_handle, void* buffer, int64_t start,
-                                            int64_t count) {
+STANDIN_EXPORT int STANDIN_CC avs_get_audio(void* clip_handle, void* buffer, int64_t start, int64_t count) {
     clip_state* c = (clip_state*)clip_handle;
     int64_t fail = c->d.fail_audio_at;
     if (fail >= 0 && fail >= start && fail < start + count) {
@@ -848,7 +847,7 @@ STANDIN_EXPORT const void* STANDIN_CC avs_get_frame_props_ro(void* env, const vo
 namespace {
 // The value and error code a getter of the given kind answers.
 [[maybe_unused]] int64_t prop_lookup(const void* map, const char* key, int index, int* error, bool want_float,
-                    double* float_value) {
+                                     double* float_value) {
     const frame_handle* f = (const frame_handle*)map;
     const prop_rule* r = find_rule(f->clip, key, f->n);
     int64_t value = 0;
@@ -873,16 +872,16 @@ namespace {
 }
 }  // namespace
 
-STANDIN_EXPORT int64_t STANDIN_CC avs_prop_get_int(void* env, const void* map, const char* key,
-                                                   int index, int* error) {
+STANDIN_EXPORT int64_t STANDIN_CC avs_prop_get_int(void* env, const void* map, const char* key, int index,
+                                                   int* error) {
     (void)env;
     double unused;
     return prop_lookup(map, key, index, error, false, &unused);
 }
 
 #if !defined(STANDIN_WITHOUT_PROP_GET_FLOAT)
-STANDIN_EXPORT double STANDIN_CC avs_prop_get_float(void* env, const void* map, const char* key,
-                                                    int index, int* error) {
+STANDIN_EXPORT double STANDIN_CC avs_prop_get_float(void* env, const void* map, const char* key, int index,
+                                                    int* error) {
     (void)env;
     double value;
     prop_lookup(map, key, index, error, true, &value);
@@ -982,10 +981,10 @@ STANDIN_EXPORT unsigned STANDIN_CC avs_get_channel_mask(const standin_video_info
 
 // The required names the runner binds but never calls. Each records the
 // call, so a test sees if one is ever reached.
-#define STANDIN_UNUSED(name)                                                                   \
-    STANDIN_EXPORT int STANDIN_CC name(void) {                                                 \
-        trace("unexpected call %s", #name);                                                    \
-        return 0;                                                                              \
+#define STANDIN_UNUSED(name)                   \
+    STANDIN_EXPORT int STANDIN_CC name(void) { \
+        trace("unexpected call %s", #name);    \
+        return 0;                              \
     }
 
 STANDIN_UNUSED(avs_add_function)

@@ -8,14 +8,23 @@
 namespace {
 
 int bits_answer;
-int family_answer;  // 420, 422, 444 or 0
+int family_answer;           // 420, 422, 444 or 0
 const char* classic_answer;  // "yv12", "yv16", "yv24" or ""
 int calls;
 
 int AVSC_CC fake_bits(const AVS_VideoInfo*) { return bits_answer; }
-int AVSC_CC fake_420(const AVS_VideoInfo*) { calls++; return family_answer == 420; }
-int AVSC_CC fake_422(const AVS_VideoInfo*) { calls++; return family_answer == 422; }
-int AVSC_CC fake_444(const AVS_VideoInfo*) { calls++; return family_answer == 444; }
+int AVSC_CC fake_420(const AVS_VideoInfo*) {
+    calls++;
+    return family_answer == 420;
+}
+int AVSC_CC fake_422(const AVS_VideoInfo*) {
+    calls++;
+    return family_answer == 422;
+}
+int AVSC_CC fake_444(const AVS_VideoInfo*) {
+    calls++;
+    return family_answer == 444;
+}
 int AVSC_CC fake_yv12(const AVS_VideoInfo*) { return strcmp(classic_answer, "yv12") == 0; }
 int AVSC_CC fake_yv16(const AVS_VideoInfo*) { return strcmp(classic_answer, "yv16") == 0; }
 int AVSC_CC fake_yv24(const AVS_VideoInfo*) { return strcmp(classic_answer, "yv24") == 0; }

@@ -114,7 +114,7 @@ TEST_F(Consumers, ReadmePipelinesAsWritten) {
 }
 
 // examples/parallel/split_render.sh: the parts rendered at once, joined,
-// equal one whole render byte for byte.
+// equal one whole render byte for byte, whatever the script's path holds.
 TEST_F(Consumers, ParallelRecipeEqualsTheWholeRender) {
     if (e2e.examples_dir.empty()) GTEST_SKIP() << "needs --examples";
     if (!have("parallel")) {
@@ -125,28 +125,114 @@ TEST_F(Consumers, ParallelRecipeEqualsTheWholeRender) {
         "width = 16\nheight = 8\nframes = 23\nfps = 30000/1001\nframe_period = 23\n"
         "prop zvk_source_id = int frame\nprop zvk_drop_frame @5-6 = int 1\n"
         "audio_rate = 44100\nsample_type = int24\nchannels = 2\naudio_samples = 40000\n";
+    const std::string surround =
+        "width = 16\nheight = 8\nframes = 23\naudio_rate = 48000\nsample_type = float\nchannels = 6\n"
+        "audio_samples = 50000\n";
+    const std::string audio_alone =
+        "frames = 0\naudio_rate = 48000\nsample_type = int16\nchannels = 2\n"
+        "audio_samples = 70000\n";
     struct {
         const char* kind;
-        std::string whole;  // the whole render, into the file whole
+        const std::string& clip;
+        std::string whole;  // the whole render of s.avs, into the file whole
         const char* extra;
     } cases[] = {
-        {"y4m", "zvk_avs_runner --y4m clip.avs > whole", ""},
-        {"skip-drop", "zvk_avs_runner --y4m-skip-drop 24 1 clip.avs > whole", " 24 1"},
-        {"csv", "zvk_avs_runner --validate clip.avs whole", ""},
-        {"wav", "zvk_avs_runner --wav clip.avs > whole", ""},
+        {"y4m", clip, "zvk_avs_runner --y4m s.avs > whole", ""},
+        {"skip-drop", clip, "zvk_avs_runner --y4m-skip-drop 24 1 s.avs > whole", " 24 1"},
+        {"csv", clip, "zvk_avs_runner --validate s.avs whole", ""},
+        {"wav", clip, "zvk_avs_runner --wav s.avs > whole", ""},
+        {"rf64", surround, "zvk_avs_runner --rf64 s.avs > whole", ""},
+        {"wav-extensible", surround, "zvk_avs_runner --wav-extensible s.avs > whole", ""},
+        // Not split by frames: rendered whole, and said so.
+        {"wav", audio_alone, "zvk_avs_runner --wav s.avs > whole", ""},
     };
     std::string recipe = shell_quote(e2e.examples_dir + "/parallel/split_render.sh");
+    // Spaces, quotes and letters outside ASCII, in the script's folder and name.
+    const std::string odd = "\"my clips/\xC3\xA9p 1 'n\\\" \\$x.avs\"";
     for (const auto& c : cases) {
         for (int parts : {3, 8, 40}) {
             SCOPED_TRACE(std::string(c.kind) + " in " + std::to_string(parts));
             std::string where;
-            std::string line = c.whole + " 2>/dev/null && " + recipe + " " + std::to_string(parts) + " " +
-                               c.kind + " clip.avs joined" + c.extra;
-            ASSERT_EQ(sh(line, clip, &where), 0) << read_file(where + "/err.txt");
+            std::string line = "cp clip.avs s.avs && mkdir 'my clips' && cp clip.avs " + odd + " && " +
+                               c.whole + " 2>/dev/null && " + recipe + " " + std::to_string(parts) + " " +
+                               c.kind + " " + odd + " joined" + c.extra;
+            ASSERT_EQ(sh(line, c.clip, &where), 0) << read_file(where + "/err.txt");
             std::string whole = read_file(where + "/whole");
             EXPECT_GT(whole.size(), 100u);
-            EXPECT_TRUE(read_file(where + "/joined") == whole) << "joined parts differ from the whole";
+            EXPECT_TRUE(read_file(where + "/joined") == whole) << "joined parts differ from the whole render";
+            std::string err = read_file(where + "/err.txt");
+            EXPECT_EQ(err.find("rendering it whole") != std::string::npos, &c.clip == &audio_alone) << err;
+            // The parts went beside the output, and are gone.
+            int status;
+            EXPECT_EQ(shell_output("ls -A " + shell_quote(where) + " | grep -c parts", &status), "0\n");
         }
+    }
+}
+
+// A WAV part as the runner writes it past the RIFF limit: the same format
+// chunk and samples behind an RF64 header.
+std::string as_rf64(const std::string& riff) {
+    auto le = [](uint64_t v, int n) {
+        std::string bytes;
+        for (int i = 0; i < n; i++) bytes += (char)(v >> (8 * i) & 0xFF);
+        return bytes;
+    };
+    size_t fmt = 8 + (uint8_t)riff[16];
+    size_t header = 20 + fmt;
+    uint64_t data = riff.size() - header, block_align = (uint8_t)riff[32];
+    return "RF64" + le(0xFFFFFFFFu, 4) + "WAVEds64" + le(28, 4) + le(data + header + 36 - 8, 8) +
+           le(data, 8) + le(data / block_align, 8) + le(0, 4) + riff.substr(12, fmt) + "data" +
+           le(0xFFFFFFFFu, 4) + riff.substr(header);
+}
+
+// join_parts.sh reads each WAV part's own header: RF64 and extensible parts
+// join into the whole render's header; a part cut short or of another
+// format is refused by its name.
+TEST_F(Consumers, JoinReadsEachWavPartsHeader) {
+    if (e2e.examples_dir.empty()) GTEST_SKIP() << "needs --examples";
+    const std::string clip =
+        "width = 16\nheight = 8\nframes = 10\naudio_rate = 48000\nsample_type = float\n"
+        "channels = 6\naudio_samples = 20000\n";
+    std::string where;
+    ASSERT_EQ(sh("for form in wav rf64 wav-extensible; do zvk_avs_runner --$form clip.avs > whole.$form &&"
+                 " zvk_avs_runner --frames 0 3 --$form clip.avs > a.$form &&"
+                 " zvk_avs_runner --frames 4 9 --$form clip.avs > b.$form || exit 1; done",
+                 clip, &where),
+              0)
+        << read_file(where + "/err.txt");
+    std::string join = shell_quote(e2e.examples_dir + "/parallel/join_parts.sh");
+    auto joined = [&](const std::string& kind, const std::vector<std::string>& parts, std::string* err) {
+        std::string line = "cd " + shell_quote(where) + " && " + join + " " + kind + " joined";
+        for (const std::string& part : parts) line += " " + part;
+        int status;
+        *err = shell_output(line + " 2>&1 >/dev/null", &status);
+        return status;
+    };
+    for (const char* form : {"rf64", "wav-extensible"}) {
+        SCOPED_TRACE(form);
+        std::string f = form;
+        write_file(where + "/a.rf64part", as_rf64(read_file(where + "/a." + f)));
+        write_file(where + "/b.rf64part", as_rf64(read_file(where + "/b." + f)));
+        std::string err;
+        ASSERT_EQ(joined(f, {"a.rf64part", "b." + f}, &err), 0) << err;
+        EXPECT_TRUE(read_file(where + "/joined") == read_file(where + "/whole." + f));
+        ASSERT_EQ(joined(f, {"a." + f, "b.rf64part"}, &err), 0) << err;
+        EXPECT_TRUE(read_file(where + "/joined") == read_file(where + "/whole." + f));
+    }
+    std::string b = read_file(where + "/b.wav");
+    write_file(where + "/cut.wav", b.substr(0, b.size() - 7));
+    struct {
+        std::vector<std::string> parts;
+        const char* says;
+    } refusals[] = {
+        {{"a.wav", "cut.wav"}, "cut.wav holds "},
+        {{"a.wav", "b.wav-extensible"}, "b.wav-extensible has another audio format than a.wav"},
+        {{"a.wav", "clip.avs"}, "clip.avs is not a WAV stream"},
+    };
+    for (const auto& r : refusals) {
+        std::string err;
+        EXPECT_EQ(joined("wav", r.parts, &err), 1 << 8) << err;
+        EXPECT_NE(err.find(r.says), std::string::npos) << err;
     }
 }
 

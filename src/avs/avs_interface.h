@@ -63,6 +63,27 @@ enum {
     AVS_PLANAR_Y = 1,
     AVS_PLANAR_U = 2,
     AVS_PLANAR_V = 4,
+    AVS_PLANAR_A = 16,
+    AVS_PLANAR_R = 32,
+    AVS_PLANAR_G = 64,
+    AVS_PLANAR_B = 128,
+};
+
+// The bit fields of pixel_type.
+enum {
+    AVS_CS_YUVA = 1 << 27,
+    AVS_CS_BGR = 1 << 28,
+    AVS_CS_YUV = 1 << 29,
+    AVS_CS_INTERLEAVED = 1 << 30,
+    AVS_CS_PLANAR = (int)(1u << 31),
+    AVS_CS_SUB_WIDTH_MASK = 7,    // 3: none, 0: halved, 1: quartered
+    AVS_CS_VPLANEFIRST = 1 << 3,  // the plane order in memory only
+    AVS_CS_UPLANEFIRST = 1 << 4,
+    AVS_CS_SUB_HEIGHT_SHIFT = 8,    // the same codes as the width's
+    AVS_CS_SAMPLE_BITS_SHIFT = 16,  // 0: 8, 5: 10, 6: 12, 7: 14, 1: 16, 2: float
+    AVS_CS_RGB_TYPE = 1 << 0,
+    AVS_CS_RGBA_TYPE = 1 << 1,
+    AVS_CS_YUY2_TYPE = 1 << 2,
 };
 
 enum {

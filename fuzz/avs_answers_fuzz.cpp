@@ -21,7 +21,7 @@
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
 #include "driver.h"
-#include "run/outputs.h"
+#include "modes.h"
 #include "run_end.h"
 
 namespace {
@@ -276,20 +276,20 @@ void run_once() {
     fuzz_video_info();
     avs_library = make_record();
     memset(&options, 0, sizeof options);
-    options.mode = (run_mode)in->ConsumeIntegralInRange<int>(0, RUN_MODES - 1);
+    options.mode = &run_modes[in->ConsumeIntegralInRange<size_t>(0, run_mode_count - 1)];
     options.script_path = "fuzzed.avs";
     if (in->ConsumeBool()) options.csv_path = "/dev/null";
     options.expected_source_id = in->ConsumeIntegral<int64_t>();
-    if (options.mode != RUN_CHECK_SOURCE && in->ConsumeIntegralInRange<int>(0, 3) == 0) {
+    if ((options.mode->accepts & ACCEPTS_FRAMES) != 0 && in->ConsumeIntegralInRange<int>(0, 3) == 0) {
         options.has_frame_range = true;
         options.first_frame = in->ConsumeIntegralInRange<int>(0, 250);
         options.last_frame = options.first_frame + in->ConsumeIntegralInRange<int>(0, 250);
     }
     // The timestamp file of the Y4M forms, timed by hostile rates and durations.
-    if ((options.mode == RUN_Y4M || options.mode == RUN_Y4M_SKIP_DROP) && in->ConsumeBool())
+    if ((options.mode->accepts & ACCEPTS_TIMECODES) != 0 && in->ConsumeBool())
         options.timecodes_path = "/dev/null";
     imported_script script;
-    const output_steps* output = output_for(options.mode);
+    const output_steps* output = options.mode->output;
     import_settings settings = {options.script_path, output->validation_blank, 0, nullptr, 0};
     int status = import_script(&settings, nullptr, &script);
     if (status != 0) {

@@ -6,26 +6,7 @@
 #include <string.h>
 
 #include "exit_status.h"
-
-void usage(bool extended) {
-    fprintf(stderr, "usage: zvk_avs_runner --validate script.avs [frames.csv]\n");
-    fprintf(stderr, "       zvk_avs_runner --validate-real script.avs [frames.csv]\n");
-    fprintf(stderr, "       zvk_avs_runner --check-source expected_source_id script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --y4m script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --y4m-skip-drop fps_num fps_den script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --wav script.avs\n");
-    // Callers of the original six forms read exactly those six lines.
-    if (!extended) return;
-    fprintf(stderr, "       zvk_avs_runner --rf64 script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --frames first last (any form above but --check-source)\n");
-    fprintf(stderr, "       zvk_avs_runner --progress-bar (before any form above: progress for people)\n");
-    fprintf(stderr, "       zvk_avs_runner --info script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --arg name=value (repeatable, before any form above)\n");
-    fprintf(stderr, "       zvk_avs_runner --memory-max megabytes (before any form above)\n");
-    fprintf(stderr, "       zvk_avs_runner --library path (before any form above)\n");
-    fprintf(stderr, "       zvk_avs_runner --wav-extensible script.avs\n");
-    fprintf(stderr, "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n");
-}
+#include "modes.h"
 
 // The sign and the magnitude of a decimal number, the magnitude saturated
 // at UINT64_MAX. Returns false when no digit follows the optional sign.
@@ -62,26 +43,6 @@ uint32_t parse_lenient_uint32(const char* text) {
     return negative ? (uint32_t)(0u - (uint32_t)magnitude) : (uint32_t)magnitude;
 }
 
-struct option_form {
-    const char* name;
-    run_mode mode;
-    int min_argc;
-    int max_argc;
-};
-
-// In the order they are compared.
-static const option_form option_forms[] = {
-    {"--validate", RUN_VALIDATE, 3, 4},
-    {"--validate-real", RUN_VALIDATE_REAL, 3, 4},
-    {"--check-source", RUN_CHECK_SOURCE, 4, 4},
-    {"--y4m", RUN_Y4M, 3, 3},
-    {"--y4m-skip-drop", RUN_Y4M_SKIP_DROP, 5, 5},
-    {"--wav", RUN_WAV, 3, 3},
-    {"--rf64", RUN_RF64, 3, 3},
-    {"--info", RUN_INFO, 3, 3},
-    {"--wav-extensible", RUN_WAV_EXTENSIBLE, 3, 3},
-};
-
 // A frame number as a user writes it: decimal digits only, at most
 // 2147483646 (a clip's last frame is below its count). Unlike the lenient
 // numbers of the original forms, anything else is refused.
@@ -99,41 +60,15 @@ static bool read_frame_number(const char* text, int* frame) {
 
 // One of the forms of the usage text, without a frame range.
 static int parse_form(int argc, char** argv, run_options* options, bool extended) {
-    if (argc < 3 || argc > 5) {
+    const run_mode* mode = argc >= 2 ? find_run_mode(argv[1]) : nullptr;
+    int count = argc - 2;
+    if (mode == nullptr || count < mode->min_values || count > mode->max_values) {
         usage(extended);
         return STATUS_CANNOT_START;
     }
-    const option_form* form = nullptr;
-    for (const option_form& candidate : option_forms) {
-        if (strcmp(argv[1], candidate.name) == 0) {
-            form = &candidate;
-            break;
-        }
-    }
-    if (form == nullptr || argc < form->min_argc || argc > form->max_argc) {
-        usage(extended);
-        return STATUS_CANNOT_START;
-    }
-    options->mode = form->mode;
+    options->mode = mode;
     options->script_path = argv[argc - 1];
-    switch (form->mode) {
-    case RUN_VALIDATE:
-    case RUN_VALIDATE_REAL:
-        options->script_path = argv[2];
-        options->csv_path = argc == 4 ? argv[3] : nullptr;
-        break;
-    case RUN_CHECK_SOURCE: options->expected_source_id = parse_lenient_int64(argv[2]); break;
-    case RUN_Y4M_SKIP_DROP:
-        options->fps_num = parse_lenient_uint32(argv[2]);
-        options->fps_den = parse_lenient_uint32(argv[3]);
-        if (options->fps_num == 0 || options->fps_den == 0) {
-            fprintf(stderr, "Y4M fps numerator and denominator must be positive\n");
-            return STATUS_CANNOT_START;
-        }
-        break;
-    default: break;
-    }
-    return STATUS_DONE;
+    return mode->take_values != nullptr ? mode->take_values(argv + 2, count, options) : STATUS_DONE;
 }
 
 // "--frames FIRST LAST": the frames to render.
@@ -229,26 +164,37 @@ static int take_library_path(char** values, run_options* options) {
     return STATUS_DONE;
 }
 
-// Options that come before a form, each once unless repeatable, in any
-// order. A new one is a row here and a field of run_options.
 // "--timecodes FILE": the Y4M forms' timestamp file.
 static int take_timecodes(char** values, run_options* options) {
     options->timecodes_path = values[0];
     return STATUS_DONE;
 }
 
+// Options that come before a form, each once unless repeatable, in any
+// order. A new one is a row here and a field of run_options; one that only
+// some forms take names their ACCEPTS_ bit (modes.h).
 struct leading_option {
     const char* name;
     int value_count;                                   // the arguments after the name
     int (*take)(char** values, run_options* options);  // 0, or 2 (reported)
     bool repeatable;
+    unsigned needs;     // the ACCEPTS_ bit a form must have; 0: every form
+    const char* usage;  // its usage line, after the program's name
+    int usage_line;     // where that line stands in the usage text (modes.h)
 };
 
 static const leading_option leading_options[] = {
-    {"--frames", 2, take_frame_range, false},        {"--arg", 1, take_script_arg, true},
-    {"--memory-max", 1, take_memory_max, false},     {"--library", 1, take_library_path, false},
-    {"--progress-bar", 0, take_progress_bar, false}, {"--timecodes", 1, take_timecodes, false},
+    {"--frames", 2, take_frame_range, false, ACCEPTS_FRAMES,
+     "--frames first last (any form above but --check-source)", 8},
+    {"--arg", 1, take_script_arg, true, 0, "--arg name=value (repeatable, before any form above)", 11},
+    {"--memory-max", 1, take_memory_max, false, 0, "--memory-max megabytes (before any form above)", 12},
+    {"--library", 1, take_library_path, false, 0, "--library path (before any form above)", 13},
+    {"--progress-bar", 0, take_progress_bar, false, 0,
+     "--progress-bar (before any form above: progress for people)", 9},
+    {"--timecodes", 1, take_timecodes, false, ACCEPTS_TIMECODES,
+     "--timecodes file (before --y4m or --y4m-skip-drop)", 15},
 };
+enum { LEADING_OPTIONS = sizeof leading_options / sizeof leading_options[0] };
 
 static const leading_option* find_leading_option(const char* name) {
     for (const leading_option& option : leading_options)
@@ -256,8 +202,19 @@ static const leading_option* find_leading_option(const char* name) {
     return nullptr;
 }
 
-// Forms that a frame range cannot apply to.
-static bool takes_frame_range(run_mode mode) { return mode != RUN_CHECK_SOURCE && mode != RUN_INFO; }
+// The lines of the modes and of the leading options, in the order of their
+// usage_line; extended or not, the text stops at the first number no row has.
+void usage(bool extended) {
+    for (int line = 1; extended || line <= ORIGINAL_USAGE_LINES; line++) {
+        const char* text = nullptr;
+        for (size_t i = 0; i < run_mode_count; i++)
+            if (run_modes[i].usage_line == line) text = run_modes[i].usage;
+        for (const leading_option& option : leading_options)
+            if (option.usage_line == line) text = option.usage;
+        if (text == nullptr) return;
+        fprintf(stderr, "%s zvk_avs_runner %s\n", line == 1 ? "usage:" : "      ", text);
+    }
+}
 
 void release_run_options(run_options* options) {
     free(options->script_args);
@@ -268,7 +225,7 @@ void release_run_options(run_options* options) {
 int parse_command_line(int argc, char** argv, run_options* options) {
     memset(options, 0, sizeof *options);
     int at = 1;
-    bool taken[sizeof leading_options / sizeof leading_options[0]] = {};
+    bool taken[LEADING_OPTIONS] = {};
     for (const leading_option* option; at < argc && (option = find_leading_option(argv[at])) != nullptr;) {
         size_t row = (size_t)(option - leading_options);
         if ((taken[row] && !option->repeatable) || argc - at - 1 < option->value_count) {
@@ -280,17 +237,18 @@ int parse_command_line(int argc, char** argv, run_options* options) {
         if (status != STATUS_DONE) return status;
         at += 1 + option->value_count;
     }
-    bool extended =
-        at > 1 || (argc >= 2 && (strcmp(argv[1], "--rf64") == 0 || strcmp(argv[1], "--info") == 0 ||
-                                 strcmp(argv[1], "--wav-extensible") == 0));
+    // A caller of the original forms alone is shown their lines alone.
+    const run_mode* named = argc >= 2 ? find_run_mode(argv[1]) : nullptr;
+    bool extended = at > 1 || (named != nullptr && named->usage_line > ORIGINAL_USAGE_LINES);
     // The form sees the last leading argument as if it were its program name.
     int status = parse_form(argc - (at - 1), argv + (at - 1), options, extended);
     if (status != STATUS_DONE) return status;
-    if ((options->has_frame_range && !takes_frame_range(options->mode)) ||
-        (options->timecodes_path != nullptr && options->mode != RUN_Y4M &&
-         options->mode != RUN_Y4M_SKIP_DROP)) {
-        usage(true);
-        return STATUS_CANNOT_START;
+    for (size_t row = 0; row < LEADING_OPTIONS; row++) {
+        if (taken[row] &&
+            (options->mode->accepts & leading_options[row].needs) != leading_options[row].needs) {
+            usage(true);
+            return STATUS_CANNOT_START;
+        }
     }
     return STATUS_DONE;
 }

@@ -1,4 +1,4 @@
-// The command line: eight forms, each with a fixed set of argument counts,
+// The command line: one of the forms of the table of modes (modes.h),
 // optionally after leading options ("--frames FIRST LAST"), each of which
 // sets part of run_options.
 #ifndef ZVK_COMMAND_LINE_H
@@ -6,10 +6,10 @@
 
 #include <stdint.h>
 
-#include "run_mode.h"
+#include "modes.h"
 
 struct run_options {
-    run_mode mode;
+    const run_mode* mode;  // the form's row
     const char* script_path;
     const char* csv_path;  // null when not given
     int64_t expected_source_id;
@@ -33,8 +33,8 @@ int parse_command_line(int argc, char** argv, run_options* options);
 // Frees what parse_command_line allocated (the list of --arg items).
 void release_run_options(run_options* options);
 
-// The usage text: the six forms of the original command line, or all of
-// them (extended) when the command line used a later option.
+// The usage text: the six forms of the original command line, or every
+// form and leading option (extended) when the command line used a later one.
 void usage(bool extended = false);
 
 // Base-10 readers that never refuse: leading white space and one sign are

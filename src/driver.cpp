@@ -10,7 +10,6 @@
 #include "platform.h"
 #include "process_setup.h"
 #include "reports/csv_claim.h"
-#include "run/outputs.h"
 #include "run/progress.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
@@ -55,7 +54,7 @@ int render_clip(const run_options* options, const output_steps* output, const im
 }
 
 int drive_run(const run_options* options) {
-    const output_steps* output = output_for(options->mode);
+    const output_steps* output = options->mode->output;
     if (output->streams) {
         FILE* stream = take_stdout_for_stream();
         if (stream == nullptr) {

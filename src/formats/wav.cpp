@@ -232,14 +232,37 @@ static int wav_finish(run_job* job, int status) {
 }
 
 const output_steps wav_output = {
-    "--wav", nullptr, true, -1, sizeof(wav_state), wav_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+    nullptr,            // progress_label: none
+    true,               // streams
+    -1,                 // validation_blank: not set
+    sizeof(wav_state),  // state_size
+    wav_prepare,        // prepare
+    nullptr,            // header: none
+    wav_fetch,          // fetch
+    nullptr,            // release: none
+    wav_finish,         // finish
 };
 
 const output_steps rf64_output = {
-    "--rf64", nullptr, true, -1, sizeof(wav_state), rf64_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+    nullptr,            // progress_label: none
+    true,               // streams
+    -1,                 // validation_blank: not set
+    sizeof(wav_state),  // state_size
+    rf64_prepare,       // prepare
+    nullptr,            // header: none
+    wav_fetch,          // fetch
+    nullptr,            // release: none
+    wav_finish,         // finish
 };
 
 const output_steps wav_extensible_output = {
-    "--wav-extensible",     nullptr, true,      -1,      sizeof(wav_state),
-    wav_extensible_prepare, nullptr, wav_fetch, nullptr, wav_finish,
+    nullptr,                 // progress_label: none
+    true,                    // streams
+    -1,                      // validation_blank: not set
+    sizeof(wav_state),       // state_size
+    wav_extensible_prepare,  // prepare
+    nullptr,                 // header: none
+    wav_fetch,               // fetch
+    nullptr,                 // release: none
+    wav_finish,              // finish
 };

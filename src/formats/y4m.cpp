@@ -156,11 +156,25 @@ static int y4m_finish(run_job* job, int status) {
 }
 
 const output_steps y4m_output = {
-    "--y4m",    "zvk_render", true,          -1,         sizeof(y4m_state), y4m_prepare,
-    y4m_header, y4m_fetch,    release_frame, y4m_finish,
+    "zvk_render",       // progress_label
+    true,               // streams
+    -1,                 // validation_blank: not set
+    sizeof(y4m_state),  // state_size
+    y4m_prepare,        // prepare
+    y4m_header,         // header
+    y4m_fetch,          // fetch
+    release_frame,      // release
+    y4m_finish,         // finish
 };
 
 const output_steps y4m_skip_drop_output = {
-    "--y4m-skip-drop", "zvk_render",        true,          -1,         sizeof(y4m_state), y4m_prepare,
-    y4m_header,        y4m_skip_drop_fetch, release_frame, y4m_finish,
+    "zvk_render",         // progress_label
+    true,                 // streams
+    -1,                   // validation_blank: not set
+    sizeof(y4m_state),    // state_size
+    y4m_prepare,          // prepare
+    y4m_header,           // header
+    y4m_skip_drop_fetch,  // fetch
+    release_frame,        // release
+    y4m_finish,           // finish
 };

@@ -66,5 +66,13 @@ static int info_finish(run_job* job, int status) {
 }
 
 const output_steps info_output = {
-    "--info", nullptr, false, -1, 0, info_prepare, nullptr, nullptr, nullptr, info_finish,
+    nullptr,       // progress_label: none
+    false,         // streams
+    -1,            // validation_blank: not set
+    0,             // state_size
+    info_prepare,  // prepare
+    nullptr,       // header: none
+    nullptr,       // fetch: none
+    nullptr,       // release: none
+    info_finish,   // finish
 };

@@ -58,6 +58,13 @@ static int source_finish(run_job* job, int status) {
 }
 
 const output_steps source_check_output = {
-    "--check-source", nullptr,        false,         -1, sizeof(source_check), source_prepare, nullptr,
-    source_fetch,     source_release, source_finish,
+    nullptr,               // progress_label: none
+    false,                 // streams
+    -1,                    // validation_blank: not set
+    sizeof(source_check),  // state_size
+    source_prepare,        // prepare
+    nullptr,               // header: none
+    source_fetch,          // fetch
+    source_release,        // release
+    source_finish,         // finish
 };

@@ -179,20 +179,25 @@ static int validation_finish(run_job* job, int status) {
 }
 
 const output_steps validate_output = {
-    "--validate",
-    "zvk_progress",
-    false,
-    1,
-    sizeof(validation_report),
-    validation_prepare,
-    nullptr,
-    validation_fetch,
-    validation_release,
-    validation_finish,
+    "zvk_progress",             // progress_label
+    false,                      // streams
+    1,                          // validation_blank
+    sizeof(validation_report),  // state_size
+    validation_prepare,         // prepare
+    nullptr,                    // header: none
+    validation_fetch,           // fetch
+    validation_release,         // release
+    validation_finish,          // finish
 };
 
 const output_steps validate_real_output = {
-    "--validate-real",         "zvk_progress",     false,   0,
-    sizeof(validation_report), validation_prepare, nullptr, validation_fetch,
-    validation_release,        validation_finish,
+    "zvk_progress",             // progress_label
+    false,                      // streams
+    0,                          // validation_blank
+    sizeof(validation_report),  // state_size
+    validation_prepare,         // prepare
+    nullptr,                    // header: none
+    validation_fetch,           // fetch
+    validation_release,         // release
+    validation_finish,          // finish
 };

@@ -1,6 +1,6 @@
 // An output of the runner (the validation report, the source check, a Y4M
-// or a WAV stream) as a struct of named steps, chosen by the driver from the
-// table in run/outputs.h and driven by the one loop in run/unit_loop.h:
+// or a WAV stream) as a struct of named steps, named by a row of the table
+// of modes (modes.h) and driven by the one loop in run/unit_loop.h:
 //
 //   prepare             before the first progress line
 //   header              after it, before the first unit
@@ -54,7 +54,6 @@ struct run_job {
 };
 
 struct output_steps {
-    const char* name;            // the option, as on the command line
     const char* progress_label;  // null: no progress lines
     bool streams;                // binary standard output, written by the writer thread
     int validation_blank;        // zvk_validation_blank set to this before the import; -1: not set

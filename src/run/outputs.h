@@ -1,11 +1,9 @@
-// The table of outputs: which output a run mode makes. A new output is a
-// struct of steps in its own file (formats/ or reports/), a mode, a row
-// here and a form on the command line.
+// The outputs, each a struct of steps in its own file (formats/ or
+// reports/); the table of modes (modes.h) says which form makes which.
 #ifndef ZVK_OUTPUTS_H
 #define ZVK_OUTPUTS_H
 
 #include "run/output.h"
-#include "run_mode.h"
 
 extern const output_steps validate_output;
 extern const output_steps validate_real_output;
@@ -16,7 +14,5 @@ extern const output_steps wav_output;
 extern const output_steps rf64_output;
 extern const output_steps info_output;
 extern const output_steps wav_extensible_output;
-
-const output_steps* output_for(run_mode mode);
 
 #endif

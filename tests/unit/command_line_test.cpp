@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
+#include <string.h>
 
 #include "command_line.h"
-#include "run/outputs.h"
+#include "modes.h"
 
 TEST(LenientInt64, ReadsLikeStrtollBase10) {
     EXPECT_EQ(parse_lenient_int64("42"), 42);
@@ -48,7 +49,7 @@ TEST(CommandLine, FillsTheFieldsOfEachMode) {
     char validate[] = "--validate", script[] = "s.avs", csv[] = "f.csv";
     char* v[] = {prog, validate, script, csv};
     ASSERT_EQ(parse_command_line(4, v, &o), 0);
-    EXPECT_EQ(o.mode, RUN_VALIDATE);
+    EXPECT_STREQ(o.mode->option, "--validate");
     EXPECT_STREQ(o.script_path, "s.avs");
     EXPECT_STREQ(o.csv_path, "f.csv");
     ASSERT_EQ(parse_command_line(3, v, &o), 0);
@@ -57,7 +58,7 @@ TEST(CommandLine, FillsTheFieldsOfEachMode) {
     char skip[] = "--y4m-skip-drop", num[] = "-1", den[] = "1001";
     char* s[] = {prog, skip, num, den, script};
     ASSERT_EQ(parse_command_line(5, s, &o), 0);
-    EXPECT_EQ(o.mode, RUN_Y4M_SKIP_DROP);
+    EXPECT_STREQ(o.mode->option, "--y4m-skip-drop");
     EXPECT_EQ(o.fps_num, 4294967295u);
     EXPECT_EQ(o.fps_den, 1001u);
     EXPECT_STREQ(o.script_path, "s.avs");
@@ -65,35 +66,40 @@ TEST(CommandLine, FillsTheFieldsOfEachMode) {
     char check[] = "--check-source", id[] = "-12";
     char* c[] = {prog, check, id, script};
     ASSERT_EQ(parse_command_line(4, c, &o), 0);
-    EXPECT_EQ(o.mode, RUN_CHECK_SOURCE);
+    EXPECT_STREQ(o.mode->option, "--check-source");
     EXPECT_EQ(o.expected_source_id, -12);
     EXPECT_EQ(o.fps_num, 0u);
     EXPECT_EQ(o.csv_path, nullptr);
 }
 
-// The families of modes, as the table of outputs makes them.
+// The families of modes, as the table of modes makes them; every row has
+// its steps and a usage line that starts with its option.
 TEST(CommandLine, ModeFamiliesByOutput) {
     struct {
-        run_mode mode;
         const char* name;
         const char* label;
         bool streams;
         int validation_blank;
     } families[] = {
-        {RUN_VALIDATE, "--validate", "zvk_progress", false, 1},
-        {RUN_VALIDATE_REAL, "--validate-real", "zvk_progress", false, 0},
-        {RUN_Y4M, "--y4m", "zvk_render", true, -1},
-        {RUN_Y4M_SKIP_DROP, "--y4m-skip-drop", "zvk_render", true, -1},
-        {RUN_WAV, "--wav", nullptr, true, -1},
-        {RUN_RF64, "--rf64", nullptr, true, -1},
-        {RUN_CHECK_SOURCE, "--check-source", nullptr, false, -1},
+        {"--validate", "zvk_progress", false, 1},
+        {"--validate-real", "zvk_progress", false, 0},
+        {"--y4m", "zvk_render", true, -1},
+        {"--y4m-skip-drop", "zvk_render", true, -1},
+        {"--wav", nullptr, true, -1},
+        {"--rf64", nullptr, true, -1},
+        {"--check-source", nullptr, false, -1},
     };
     for (const auto& f : families) {
-        const output_steps* output = output_for(f.mode);
-        ASSERT_NE(output, nullptr) << f.name;
-        EXPECT_STREQ(output->name, f.name);
-        EXPECT_STREQ(output->progress_label, f.label) << f.name;
-        EXPECT_EQ(output->streams, f.streams) << f.name;
-        EXPECT_EQ(output->validation_blank, f.validation_blank) << f.name;
+        const run_mode* mode = find_run_mode(f.name);
+        ASSERT_NE(mode, nullptr) << f.name;
+        EXPECT_STREQ(mode->output->progress_label, f.label) << f.name;
+        EXPECT_EQ(mode->output->streams, f.streams) << f.name;
+        EXPECT_EQ(mode->output->validation_blank, f.validation_blank) << f.name;
+    }
+    for (size_t i = 0; i < run_mode_count; i++) {
+        const run_mode& mode = run_modes[i];
+        EXPECT_NE(mode.output, nullptr) << mode.option;
+        EXPECT_EQ(strncmp(mode.usage, mode.option, strlen(mode.option)), 0) << mode.option;
+        EXPECT_EQ(find_run_mode(mode.option), &mode) << mode.option;
     }
 }

@@ -4,16 +4,18 @@
 #include <string.h>
 
 #include "avs/avs_library.h"
+#include "output_claims.h"
 #include "platform.h"
-#include "platform_files.h"
 
-FILE* open_checkpoint_log(const char* csv_path, const char* script_path) {
+const char* checkpoint_log_path(const char* csv_path) {
     size_t size = strlen(csv_path) + 12;
     char* log_path = (char*)malloc(size);
-    if (log_path == nullptr) return nullptr;
-    snprintf(log_path, size, "%s.runner.log", csv_path);
-    FILE* log = open_path(log_path, "wb");
-    free(log_path);
+    if (log_path != nullptr) snprintf(log_path, size, "%s.runner.log", csv_path);
+    return log_path;
+}
+
+FILE* open_checkpoint_log(const char* log_path, const char* script_path) {
+    FILE* log = take_output_stream(log_path);
     if (log == nullptr) return nullptr;
     log_checkpoint(log, "start");
     log_checkpoint(log, "runner: " RUNNER_PLATFORM " " RUNNER_WIDTH);

@@ -6,9 +6,13 @@
 
 #include <stdio.h>
 
-// Opens "<csv_path>.runner.log" and writes its first four lines. A log that
-// cannot be opened is no error: the result is null and the run goes on.
-FILE* open_checkpoint_log(const char* csv_path, const char* script_path);
+// "<csv_path>.runner.log", in memory kept for the run; null without memory.
+const char* checkpoint_log_path(const char* csv_path);
+
+// Takes the log claimed at log_path (output_claims.h) and writes its first
+// four lines. A log that cannot be opened is no error: the result is null
+// and the run goes on.
+FILE* open_checkpoint_log(const char* log_path, const char* script_path);
 
 void log_checkpoint(FILE* log, const char* text);
 

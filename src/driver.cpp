@@ -6,10 +6,10 @@
 #include "avs/import_script.h"
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "output_claims.h"
 #include "pipe/stream_out.h"
 #include "platform.h"
 #include "process_setup.h"
-#include "reports/csv_claim.h"
 #include "run/progress.h"
 #include "run/unit_loop.h"
 #include "run_end.h"
@@ -53,6 +53,26 @@ int render_clip(const run_options* options, const output_steps* output, const im
     return run_output(output, job);
 }
 
+// Every file the run writes, claimed before the library is loaded: a run
+// refused here has written nothing. The checkpoint log's path, or null.
+static int claim_output_files(const run_options* options, const char** log_path) {
+    const char* script = options->script_path;
+    *log_path = nullptr;
+    // Only the validation forms take a CSV, and its log beside it; an empty
+    // path names no file to put a log beside.
+    if (options->csv_path != nullptr) {
+        int status = claim_output_file("validation CSV", options->csv_path, script, UNOPENED_TOLD_LATER);
+        if (status != STATUS_DONE) return status;
+        if (options->csv_path[0] != '\0') *log_path = checkpoint_log_path(options->csv_path);
+        if (*log_path != nullptr)
+            status = claim_output_file("checkpoint log", *log_path, script, UNOPENED_IGNORED);
+        if (status != STATUS_DONE) return status;
+    }
+    if (options->timecodes_path != nullptr)
+        return claim_output_file("timecodes file", options->timecodes_path, script, UNOPENED_REFUSES);
+    return STATUS_DONE;
+}
+
 int drive_run(const run_options* options) {
     const output_steps* output = options->mode->output;
     if (output->streams) {
@@ -66,15 +86,13 @@ int drive_run(const run_options* options) {
     watch_for_interruption();
     if (options->progress_bar) show_progress_to_people();
 
-    // Only the validation forms take a CSV, and its log beside it; an empty
-    // path names no file to put a log beside.
-    if (options->csv_path != nullptr) {
-        int claim = claim_validation_csv(options->csv_path, options->script_path);
-        if (claim != STATUS_DONE) return claim;
+    const char* log_path;
+    int claimed = claim_output_files(options, &log_path);
+    if (claimed != STATUS_DONE) {
+        drop_untaken_output_files();
+        return claimed;
     }
-    FILE* log = options->csv_path != nullptr && options->csv_path[0] != '\0'
-                    ? open_checkpoint_log(options->csv_path, options->script_path)
-                    : nullptr;
+    FILE* log = log_path != nullptr ? open_checkpoint_log(log_path, options->script_path) : nullptr;
     note_threads_before_library();
     if (avs_load_library(options->library_path) == nullptr) {
         // --library names its file where the library's usual name stands.
@@ -84,7 +102,7 @@ int drive_run(const run_options* options) {
                 "failed to load %s. Install " RUNNER_WIDTH " AviSynth+ and make sure %s can be found.\n",
                 file, file);
         if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
-        drop_unused_validation_csv();
+        drop_untaken_output_files();
         close_checkpoint_log(log);
         return STATUS_CANNOT_START;
     }
@@ -95,7 +113,7 @@ int drive_run(const run_options* options) {
                                 options->script_args, options->script_arg_count};
     int status = import_script(&settings, log, &script);
     if (status != STATUS_DONE) {
-        drop_unused_validation_csv();
+        drop_untaken_output_files();
         // Asked to stop while the script was imported: told, and logged, as
         // any other stop.
         end_run_log = log;

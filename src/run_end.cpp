@@ -2,9 +2,9 @@
 
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "output_claims.h"
 #include "pipe/stream_out.h"
 #include "process_setup.h"
-#include "reports/csv_claim.h"
 #include "thread_starts.h"
 
 #if defined(_WIN32)
@@ -16,8 +16,8 @@
 FILE* end_run_log = nullptr;
 
 void end_run(int status) {
-    // A run that ended before its report started leaves no CSV it created.
-    drop_unused_validation_csv();
+    // A run that ended before a file's writing started leaves it as it was.
+    drop_untaken_output_files();
     int interruption = status == STATUS_INTERRUPTED ? run_interruption() : 0;
     if (interruption != 0) fprintf(stderr, "interrupted by %s\n", interruption_name(interruption));
     // The last line of a report (rendered=, source_id=) is lost here or

@@ -1,16 +1,11 @@
 #include "formats/timecodes.h"
 
+#include <errno.h>
 #include <string.h>
-
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include "avs/frame_props.h"
 #include "exit_status.h"
-#include "platform_files.h"
+#include "output_claims.h"
 
 static double run_length_ms(const frame_timeline* t, int64_t count) {
     return (double)count * 1000.0 * (double)t->run_num / (double)t->run_den;
@@ -39,20 +34,13 @@ double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* enviro
     return advance(t, num, den);
 }
 
-// A line is in the file whole or not at all: a write that failed part way
-// (a full disk) is cut back.
 static int write_line(timecodes_file* timecodes, const char* line) {
-    size_t size = strlen(line);
-    if (fwrite(line, 1, size, timecodes->file) == size && fflush(timecodes->file) == 0) {
-        timecodes->whole += (int64_t)size;
-        return STATUS_DONE;
-    }
-    cut_file(fileno(timecodes->file), timecodes->whole);
-    fprintf(stderr, "failed to write timecodes file: %s\n", timecodes->path);
+    if (write_output_file(timecodes->file, line, strlen(line))) return STATUS_DONE;
+    fprintf(stderr, "failed to write timecodes file: %s: %s\n", timecodes->path, strerror(errno));
     return STATUS_OUTPUT_FAILED;
 }
 
-int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoInfo* vi) {
+int prepare_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoInfo* vi) {
     memset(timecodes, 0, sizeof *timecodes);
     if (vi->fps_numerator == 0 || vi->fps_denominator == 0) {
         fprintf(stderr, "--timecodes needs a clip frame rate to time frames by\n");
@@ -62,27 +50,43 @@ int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoI
     timecodes->timeline.clip_num = vi->fps_numerator;
     timecodes->timeline.clip_den = vi->fps_denominator;
     timecodes->timeline.run_den = 1;
-    timecodes->file = open_path(path, "wb");
+    return STATUS_DONE;
+}
+
+int take_timecodes(timecodes_file* timecodes) {
+    timecodes->file = take_output_file(timecodes->path);
     if (timecodes->file == nullptr) {
-        fprintf(stderr, "failed to open timecodes file for writing: %s\n", path);
+        fprintf(stderr, "failed to open timecodes file for writing: %s: %s\n", timecodes->path,
+                strerror(errno));
         return STATUS_OUTPUT_FAILED;
     }
-    setvbuf(timecodes->file, nullptr, _IONBF, 0);
     return write_line(timecodes, "# timestamp format v2\n");
 }
 
-int write_timecode(timecodes_file* timecodes, double start_ms) {
+void format_timecode(double start_ms, char* line, size_t size) {
     // Milliseconds to the nanosecond, without trailing zeros.
-    char line[64];
-    snprintf(line, sizeof line, "%.6f", start_ms);
+    snprintf(line, size - 1, "%.6f", start_ms);
     char* end = line + strlen(line);
     while (end[-1] == '0') end--;
     if (end[-1] == '.') end--;
     strcpy(end, "\n");
-    return write_line(timecodes, line);
 }
 
-void close_timecodes(timecodes_file* timecodes) {
-    if (timecodes->file != nullptr) fclose(timecodes->file);
+int write_timecode(timecodes_file* timecodes, const char* line) { return write_line(timecodes, line); }
+
+int close_timecodes(timecodes_file* timecodes, int status) {
+    if (timecodes->file == nullptr) return status;
+    bool intact = output_file_intact(timecodes->file);
+    bool closed = close_output_file(timecodes->file);
     timecodes->file = nullptr;
+    if (status != STATUS_DONE) return status;
+    if (!closed) {
+        fprintf(stderr, "failed to write timecodes file: %s\n", timecodes->path);
+        return STATUS_OUTPUT_FAILED;
+    }
+    if (!intact) {
+        fprintf(stderr, "timecodes file is no longer at its path: %s\n", timecodes->path);
+        return STATUS_OUTPUT_FAILED;
+    }
+    return STATUS_DONE;
 }

@@ -5,10 +5,11 @@
 #ifndef ZVK_TIMECODES_H
 #define ZVK_TIMECODES_H
 
+#include <stddef.h>
 #include <stdint.h>
-#include <stdio.h>
 
 #include "avs/avs_interface.h"
+#include "output_claims.h"
 
 // The frames' starts so far, summed without drift: the frames of a run of
 // equal durations start at base + count * duration.
@@ -23,14 +24,17 @@ struct frame_timeline {
 
 struct timecodes_file {
     const char* path;
-    FILE* file;     // unbuffered: a line is out, or cut back, at once
-    int64_t whole;  // bytes of whole lines in the file
+    output_file* file;  // taken when the stream starts; null before
     frame_timeline timeline;
 };
 
-// Opens the file and writes its header line: 0, 2 when the clip has no
-// frame rate to time frames by, or 11 (each reported).
-int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoInfo* vi);
+// The frames' timeline, before the file is taken: 0, or 2 when the clip
+// has no frame rate to time frames by (reported).
+int prepare_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoInfo* vi);
+
+// Takes the claimed file (output_claims.h), emptied, and writes its header
+// line: 0, or 11 (reported).
+int take_timecodes(timecodes_file* timecodes);
 
 // The start of a held frame, in milliseconds; the timeline moves past it by
 // its _DurationNum/_DurationDen properties, or by the clip's rate where
@@ -38,11 +42,17 @@ int open_timecodes(timecodes_file* timecodes, const char* path, const AVS_VideoI
 double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* environment,
                         const AVS_VideoFrame* frame);
 
-// Writes the line of a frame that is out: 0, or 11 (reported) with the file
-// cut back to its whole lines.
-int write_timecode(timecodes_file* timecodes, double start_ms);
+// A frame's line, from its start.
+enum { TIMECODE_LINE_SIZE = 64 };
+void format_timecode(double start_ms, char* line, size_t size);
 
-// Closes the file, if one is open.
-void close_timecodes(timecodes_file* timecodes);
+// Writes a frame's line, whole or not at all: 0, or 11 (reported) with the
+// file cut back to its whole lines.
+int write_timecode(timecodes_file* timecodes, const char* line);
+
+// Closes the file, if one was taken, at the end of a run of this status:
+// the status, or 11 (reported) for a run that did not fail otherwise when
+// the file is no longer the one at its path or lost lines.
+int close_timecodes(timecodes_file* timecodes, int status);
 
 #endif

@@ -4,27 +4,31 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <atomic>
+
 #include "avs/avs_library.h"
 #include "avs/frame_props.h"
 #include "exit_status.h"
 #include "formats/pixel_format.h"
 #include "formats/timecodes.h"
 #include "pipe/stream_out.h"
+#include "pipe/stream_writer.h"
 #include "process_setup.h"
 #include "run/outputs.h"
 
-// Writes and flushes the stream header; 0, or 4 when the clip's pixel
-// format has no Y4M tag (reported, nothing written to standard output).
-static int write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den) {
+// The clip's tag, or null when its pixel format has none (reported).
+static const char* y4m_tag(const AVS_VideoInfo* vi) {
     const char* tag = chroma_tag(vi);
-    if (tag == nullptr) {
+    if (tag == nullptr)
         fprintf(stderr, "unsupported Avisynth pixel format for Y4M output: %d\n", vi->pixel_type);
-        return STATUS_NO_Y4M_TAG;
-    }
+    return tag;
+}
+
+// Writes and flushes the stream header.
+static void write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den, const char* tag) {
     fprintf(stream_file(), "YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
             (unsigned)fps_den, tag);
     flush_standard_output();
-    return STATUS_DONE;
 }
 
 // Where a plane's rows are, as the library describes them.
@@ -54,11 +58,25 @@ static bool readable(const plane_rows* rows) {
 
 static const char frame_marker[] = "FRAME\n";
 
-// With --timecodes: the file, and the status of a line that could not be
-// written (the next fetch stops the run with it).
+struct y4m_state;
+
+// A frame's timestamp line, written by the thread that writes the frame,
+// just before it: the file never holds fewer lines than the frames a
+// consumer got. A slot per chunk the writer may hold.
+struct pending_line {
+    y4m_state* y4m;
+    char text[TIMECODE_LINE_SIZE];
+};
+
+// With --timecodes: the file, the start of the frame held, and the status
+// of a line that could not be written (the next fetch stops the run with
+// it; the writer thread sets it).
 struct y4m_state {
+    bool timed;
     timecodes_file timecodes;
-    int status;
+    double frame_start;
+    pending_line lines[STREAM_WRITER_DEPTH];
+    std::atomic<int> status;
 };
 
 static AVS_VideoFrame* get_frame(run_job* job, int index) {
@@ -68,34 +86,63 @@ static AVS_VideoFrame* get_frame(run_job* job, int index) {
     return frame;
 }
 
-// The timestamp file is opened before anything goes out, so that a path it
-// cannot have leaves the stream empty.
 static int y4m_prepare(run_job* job) {
     y4m_state* y4m = (y4m_state*)job->state;
     if (job->timecodes_path == nullptr) return STATUS_DONE;
-    return open_timecodes(&y4m->timecodes, job->timecodes_path, job->script->video_info);
+    y4m->timed = true;
+    return prepare_timecodes(&y4m->timecodes, job->timecodes_path, job->script->video_info);
 }
 
-// Frames before a range take their time too: each is fetched for its
-// durations alone, before the stream starts.
+// The timestamp file is emptied only once the clip's format is known to
+// fit, and before anything goes out, so that a file it cannot have leaves
+// the stream empty. Frames before a range take their time too: each is
+// fetched for its durations alone, before the stream starts.
 static int y4m_header(run_job* job) {
     y4m_state* y4m = (y4m_state*)job->state;
-    for (int index = 0; y4m->timecodes.file != nullptr && index < job->first_frame; index++) {
-        if (run_interruption() != 0) return STATUS_INTERRUPTED;
-        AVS_VideoFrame* frame = get_frame(job, index);
-        if (frame == nullptr) return STATUS_FRAME_FAILED;
-        next_frame_start(&y4m->timecodes, job->script->environment, frame);
-        avs_library->avs_release_video_frame(frame);
+    const AVS_VideoInfo* vi = job->script->video_info;
+    const char* tag = y4m_tag(vi);
+    if (tag == nullptr) return STATUS_NO_Y4M_TAG;
+    if (y4m->timed) {
+        for (int index = 0; index < job->first_frame; index++) {
+            if (run_interruption() != 0) return STATUS_INTERRUPTED;
+            AVS_VideoFrame* frame = get_frame(job, index);
+            if (frame == nullptr) return STATUS_FRAME_FAILED;
+            next_frame_start(&y4m->timecodes, job->script->environment, frame);
+            avs_library->avs_release_video_frame(frame);
+        }
+        int status = take_timecodes(&y4m->timecodes);
+        if (status != STATUS_DONE) return status;
     }
-    return write_y4m_header(job->script->video_info, job->fps_num, job->fps_den);
+    write_y4m_header(vi, job->fps_num, job->fps_den, tag);
+    return STATUS_DONE;
 }
 
+// Frames move the timeline in their order, written or left out.
 static int fetch_frame(run_job* job, int64_t n, unit* u) {
+    y4m_state* y4m = (y4m_state*)job->state;
     // A timestamp line that failed ends the run before the next frame.
-    int status = ((y4m_state*)job->state)->status;
+    int status = y4m->status.load();
     if (status != STATUS_DONE) return status;
     u->frame = get_frame(job, job->first_frame + (int)n);
-    return u->frame != nullptr ? STATUS_DONE : STATUS_FRAME_FAILED;
+    if (u->frame == nullptr) return STATUS_FRAME_FAILED;
+    if (y4m->timed) y4m->frame_start = next_frame_start(&y4m->timecodes, job->script->environment, u->frame);
+    return STATUS_DONE;
+}
+
+static void write_pending_line(void* context) {
+    pending_line* line = (pending_line*)context;
+    y4m_state* y4m = line->y4m;
+    if (y4m->status.load() == STATUS_DONE) y4m->status.store(write_timecode(&y4m->timecodes, line->text));
+}
+
+// Unit n's slot: the unit that used it before, at most n - 2, is out by the
+// time unit n is fetched.
+static void time_chunk(y4m_state* y4m, int64_t n, stream_chunk* chunk) {
+    pending_line* line = &y4m->lines[n % STREAM_WRITER_DEPTH];
+    line->y4m = y4m;
+    format_timecode(y4m->frame_start, line->text, sizeof line->text);
+    chunk->before = write_pending_line;
+    chunk->context = line;
 }
 
 // The frame stays held while its chunk ("FRAME\n" and its planes, rows
@@ -115,6 +162,8 @@ static int describe_frame(run_job* job, int64_t n, unit* u) {
     add_chunk_part(&u->chunk, frame_marker, 0, sizeof frame_marker - 1, 1);
     for (const plane_rows& rows : planes)
         add_chunk_part(&u->chunk, rows.first, rows.pitch, (size_t)rows.row_size, rows.height);
+    y4m_state* y4m = (y4m_state*)job->state;
+    if (y4m->timed) time_chunk(y4m, n, &u->chunk);
     return STATUS_DONE;
 }
 
@@ -137,22 +186,12 @@ static int y4m_skip_drop_fetch(run_job* job, int64_t n, unit* u) {
     return describe_frame(job, n, u);
 }
 
-// Frames are released in their order, written or left out: each moves the
-// timeline, and a written one, now out, gets its line.
-static void release_frame(run_job* job, unit* u) {
-    y4m_state* y4m = (y4m_state*)job->state;
-    if (y4m->timecodes.file != nullptr) {
-        double start = next_frame_start(&y4m->timecodes, job->script->environment, u->frame);
-        if (u->chunk.count > 0 && y4m->status == STATUS_DONE)
-            y4m->status = write_timecode(&y4m->timecodes, start);
-    }
-    avs_library->avs_release_video_frame(u->frame);
-}
+static void release_frame(run_job*, unit* u) { avs_library->avs_release_video_frame(u->frame); }
 
 static int y4m_finish(run_job* job, int status) {
     y4m_state* y4m = (y4m_state*)job->state;
-    close_timecodes(&y4m->timecodes);
-    return status == STATUS_DONE ? y4m->status : status;
+    if (status == STATUS_DONE) status = y4m->status.load();
+    return close_timecodes(&y4m->timecodes, status);
 }
 
 const output_steps y4m_output = {

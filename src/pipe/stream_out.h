@@ -30,6 +30,10 @@ enum { STREAM_CHUNK_PARTS = 4 };
 struct stream_chunk {
     byte_rows parts[STREAM_CHUNK_PARTS];
     int count;
+    // Run by the thread that writes the chunk, just before its bytes: what
+    // must be out no later than they are (a frame's timestamp line).
+    void (*before)(void* context);
+    void* context;
 };
 
 // Adds a part of count rows (at most STREAM_CHUNK_PARTS per chunk); an

@@ -29,6 +29,7 @@ static void note_time(double* average, double seconds) { *average += (seconds - 
 
 // Writes a chunk, says it is out, and returns the seconds the write took.
 static double write_and_tell(const stream_chunk* chunk) {
+    if (chunk->before != nullptr) chunk->before(chunk->context);
     double start = monotonic_seconds();
     write_stream_chunk(chunk);
     double seconds = monotonic_seconds() - start;

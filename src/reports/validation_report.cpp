@@ -8,8 +8,8 @@
 #include "exit_status.h"
 #include "formats/c_number.h"
 #include "formats/pixel_format.h"
+#include "output_claims.h"
 #include "pipe/stream_out.h"
-#include "reports/csv_claim.h"
 #include "run/outputs.h"
 
 static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
@@ -28,7 +28,7 @@ static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
 struct validation_report {
     FILE* log;             // the checkpoint log, or null
     const char* csv_path;  // null: no CSV is asked for
-    int csv;               // open from open_validation_csv to the end of the report; -1: not open
+    output_file* csv;      // open from open_validation_csv to the end of the report; null: not open
     bool lost;             // a write fell short: nothing more is written
 };
 
@@ -45,18 +45,18 @@ static int report_lost_rows(const char* path) {
 // Each write reaches the file at once and whole (one write per row), so
 // however the run ends, even killed, the CSV holds whole rows only.
 static void write_csv_text(validation_report* report, const char* text, size_t size) {
-    if (!report->lost && !write_validation_csv(report->csv, text, size)) report->lost = true;
+    if (!report->lost && !write_output_file(report->csv, text, size)) report->lost = true;
 }
 
 static void close_csv(validation_report* report) {
-    if (report->csv >= 0 && !close_validation_csv()) report->lost = true;
-    report->csv = -1;
+    if (report->csv != nullptr && !close_output_file(report->csv)) report->lost = true;
+    report->csv = nullptr;
 }
 
 static int open_validation_csv(validation_report* report) {
     log_checkpoint(report->log, "render: open validation csv");
-    int csv = take_validation_csv(report->csv_path);
-    if (csv < 0) {
+    output_file* csv = take_output_file(report->csv_path);
+    if (csv == nullptr) {
         fprintf(stderr, "failed to open validation CSV for writing: %s\n", report->csv_path);
         return STATUS_OUTPUT_FAILED;
     }
@@ -110,11 +110,11 @@ static int write_validation_row(validation_report* report, AVS_ScriptEnvironment
 }
 
 static int finish_validation_report(validation_report* report, int rendered) {
-    if (report->csv >= 0) {
+    if (report->csv != nullptr) {
         log_checkpoint(report->log, "render: close validation csv");
-        // Deleted or replaced while the run went on, the report is lost to
-        // whoever reads the path.
-        bool at_path = validation_csv_still_at_path();
+        // Deleted, replaced or truncated while the run went on, the report
+        // is lost to whoever reads the path.
+        bool at_path = output_file_intact(report->csv);
         close_csv(report);
         if (report->lost) return report_lost_rows(report->csv_path);
         if (!at_path) {
@@ -136,7 +136,7 @@ static int validation_prepare(run_job* job) {
     validation_report* report = (validation_report*)job->state;
     report->log = job->log;
     report->csv_path = job->csv_path;
-    report->csv = -1;
+    report->csv = nullptr;
     print_clip_info(job->log, job->script->video_info);
     return report->csv_path != nullptr ? open_validation_csv(report) : STATUS_DONE;
 }
@@ -156,7 +156,7 @@ static int validation_fetch(run_job* job, int64_t n, unit* u) {
         job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
         return STATUS_FRAME_FAILED;
     }
-    if (report->csv < 0) return STATUS_DONE;
+    if (report->csv == nullptr) return STATUS_DONE;
     int status = write_validation_row(report, job->script->environment, u->frame, index);
     if (status == STATUS_PROPERTY_FAILED) {
         avs_library->avs_release_video_frame(u->frame);

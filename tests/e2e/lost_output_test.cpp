@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <random>
 #include <regex>
@@ -201,49 +202,90 @@ TEST_F(LostOutput, TimeoutEndsOnAWholeFrame) {
     }
 }
 
-// A CSV that would overwrite the script, or that is the file standard output
-// or standard error goes to, is refused before anything is written.
+// The regular files of a directory and their bytes.
+std::map<std::string, std::string> files_in(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        if (entry.is_regular_file())
+            files[entry.path().filename().string()] = read_file(entry.path().string());
+    return files;
+}
+
+// Every file a run writes is refused before anything is written when it is
+// the script, the file of standard output or standard error, another file
+// of the run, or a file another run holds: status 2, and every file as it
+// was (one the refused run created is gone again).
 TEST_F(LostOutput, CollidingOutputsAreRefused) {
     if (windows()) GTEST_SKIP() << "shell redirections of the POSIX runner";
-    const std::string description = "frames = 3\n";
-    std::string clip = script(description);
-    std::string link = path("link.csv");
-    ASSERT_EQ(::link(clip.c_str(), link.c_str()), 0);
-    std::string csv = path("out.csv");
+    std::string clip = script("frames = 3\n");
+    ASSERT_EQ(::link(clip.c_str(), path("link.avs").c_str()), 0);
+    write_file(path("out.csv"), "rows kept\n");
+    ASSERT_EQ(::link(path("out.csv").c_str(), path("out.csv.runner.log").c_str()), 0);
+    script("frames = 3\n", "s.csv.runner.log");
+    // Another run holds held.csv.runner.log: its timestamp file.
+    std::string held = path("held.csv.runner.log");
+    int holder_status = -1;
+    std::thread holder([&] {
+        shell_output(runner_command() + " --timecodes " + shell_quote(held) + " --y4m " +
+                         shell_quote(script("frames = 100\nframe_delay_ms = 20\n", "slow.avs")) +
+                         " >/dev/null 2>/dev/null",
+                     &holder_status);
+    });
+    for (int waited = 0; waited < 20000 && read_file(held).empty(); waited += 10) usleep(10000);
     struct {
-        std::string csv;
-        std::string redirect;
-        std::string message;  // on standard error
+        std::string args;
+        std::string message;  // on standard error, in err.txt unless the case sends it elsewhere
     } cases[] = {
-        {clip, "", "validation CSV would overwrite the script: " + clip},
-        {link, "", "validation CSV would overwrite the script: " + link},
-        {csv, " >" + shell_quote(csv), "validation CSV is the file standard output goes to: " + csv},
-        {csv, " >>" + shell_quote(csv), "validation CSV is the file standard output goes to: " + csv},
-        {csv, " 2>" + shell_quote(csv), "validation CSV is the file standard error goes to: " + csv},
+        {"--validate clip.avs clip.avs", "validation CSV would overwrite the script: clip.avs"},
+        {"--validate clip.avs link.avs", "validation CSV would overwrite the script: link.avs"},
+        {"--validate clip.avs t.csv >>t.csv", "validation CSV is the file standard output goes to: t.csv"},
+        {"--validate clip.avs err.txt", "validation CSV is the file standard error goes to: err.txt"},
+        {"--validate clip.avs held.csv.runner.log",
+         "validation CSV is being written by another run: held.csv.runner.log"},
+        {"--validate s.csv.runner.log s.csv", "checkpoint log would overwrite the script: s.csv.runner.log"},
+        {"--validate clip.avs t.csv >>t.csv.runner.log",
+         "checkpoint log is the file standard output goes to: t.csv.runner.log"},
+        {"--validate clip.avs e.csv 2>>e.csv.runner.log",
+         "checkpoint log is the file standard error goes to: e.csv.runner.log"},
+        {"--validate clip.avs out.csv",
+         "checkpoint log would overwrite the validation CSV: out.csv.runner.log"},
+        {"--validate clip.avs held.csv",
+         "checkpoint log is being written by another run: held.csv.runner.log"},
+        {"--timecodes clip.avs --y4m clip.avs", "timecodes file would overwrite the script: clip.avs"},
+        {"--timecodes t.y4m --y4m clip.avs >>t.y4m",
+         "timecodes file is the file standard output goes to: t.y4m"},
+        {"--timecodes err.txt --y4m clip.avs", "timecodes file is the file standard error goes to: err.txt"},
+        // Descriptor 1 of a stream run is standard error's file.
+        {"--timecodes /dev/stdout --y4m clip.avs >>t.y4m",
+         "timecodes file is the file standard error goes to: /dev/stdout"},
+        {"--timecodes held.csv.runner.log --y4m clip.avs",
+         "timecodes file is being written by another run: held.csv.runner.log"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.message + c.redirect);
-        write_file(clip, description);
-        std::string err = path("err.txt");
-        bool err_is_csv = c.redirect.compare(0, 2, " 2") == 0;
+        SCOPED_TRACE(c.args);
+        write_file(path("t.y4m"), "a stream kept\n");
+        write_file(path("t.csv"), "a report kept\n");
+        write_file(path("t.csv.runner.log"), "a log kept\n");
+        write_file(path("e.csv.runner.log"), "a log kept\n");
+        write_file(path("err.txt"), "");
+        std::map<std::string, std::string> before = files_in(dir);
         int status = 0;
-        std::string out =
-            shell_output(runner_command() + " --validate " + shell_quote(clip) + " " + shell_quote(c.csv) +
-                             c.redirect + (err_is_csv ? "" : " 2>" + shell_quote(err)),
-                         &status);
+        shell_output("cd " + shell_quote(dir) + " && " + runner_command() + " 2>>err.txt " + c.args, &status);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << status;
-        EXPECT_EQ(read_file(err_is_csv ? c.csv : err), c.message + "\n");
-        if (c.csv != csv) {
-            EXPECT_EQ(read_file(clip), description);
-        } else if (!err_is_csv) {
-            EXPECT_EQ(read_file(csv), "");
-        }
-        EXPECT_EQ(out, "");
-        EXPECT_FALSE(file_exists(c.csv + ".runner.log"));
-        unlink(csv.c_str());
+        std::map<std::string, std::string> after = files_in(dir);
+        std::string err = c.args.find("2>>") != std::string::npos ? "e.csv.runner.log" : "err.txt";
+        EXPECT_EQ(after[err], before[err] + c.message + "\n");
+        after[err] = before[err];
+        after.erase("held.csv.runner.log");  // the holder's, growing
+        before.erase("held.csv.runner.log");
+        for (const auto& [name, bytes] : before)
+            EXPECT_EQ(after.count(name) ? after[name] : "(gone)", bytes) << name;
+        for (const auto& [name, bytes] : after) EXPECT_EQ(before.count(name), 1u) << name << " was created";
     }
+    holder.join();
+    EXPECT_TRUE(WIFEXITED(holder_status) && WEXITSTATUS(holder_status) == 0) << holder_status;
+    EXPECT_EQ(read_lines(held).size(), 101u) << "the holder's file is whole";
     // The null device is no file of anyone's: a CSV thrown away there is fine.
-    write_file(clip, description);
     int status = 0;
     shell_output(runner_command() + " --validate " + shell_quote(clip) + " /dev/null >/dev/null 2>/dev/null",
                  &status);
@@ -280,19 +322,22 @@ TEST_F(LostOutput, OneCsvOneRun) {
     EXPECT_EQ(item(log, -1), "exit: 0");
 }
 
-// A CSV deleted or replaced while the run goes on is a lost report.
+// A CSV deleted, replaced or truncated while the run goes on is a lost
+// report.
 TEST_F(LostOutput, CsvNoLongerAtItsPathFails) {
     if (windows()) GTEST_SKIP() << "an open file cannot be deleted or replaced on Windows";
     std::string clip = script("frames = 200\nframe_delay_ms = 5\n");
     std::string csv = path("frames.csv");
-    for (bool replace : {false, true}) {
-        SCOPED_TRACE(replace ? "replaced" : "deleted");
+    for (const char* change : {"deleted", "replaced", "truncated"}) {
+        SCOPED_TRACE(change);
         run_request request;
         request.when = [&](const std::string&, const std::string& err) {
             if (!done_at_least(5)("", err)) return false;
-            if (replace) {
+            if (strcmp(change, "replaced") == 0) {
                 write_file(path("other.csv"), "someone else's\n");
                 rename(path("other.csv").c_str(), csv.c_str());
+            } else if (strcmp(change, "truncated") == 0) {
+                write_file(csv, "someone else's\n");
             } else {
                 unlink(csv.c_str());
             }

@@ -13,6 +13,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/ioctl.h>
 #include <time.h>
 #include <unistd.h>
 #endif
@@ -67,6 +68,18 @@ bool stderr_takes_rewrites(void) {
 #else
     const char* term = getenv("TERM");
     return isatty(2) && (term == nullptr || strcmp(term, "dumb") != 0);
+#endif
+}
+
+int stderr_columns(void) {
+#if defined(_WIN32)
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+#else
+    struct winsize size;
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+    return size.ws_col;
 #endif
 }
 

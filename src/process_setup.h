@@ -20,6 +20,10 @@ FILE* take_stdout_for_stream(void);
 // escapes once asked to.
 bool stderr_takes_rewrites(void);
 
+// The width of the terminal standard error shows, measured now (it may
+// have been resized); 0 when it is not known.
+int stderr_columns(void);
+
 // Opens the null device on any of descriptors 0 to 2 that a caller left
 // closed, so that a file the run opens never takes standard output's place.
 void reserve_standard_streams(void);

@@ -6,6 +6,7 @@
 #include "avs/frame_props.h"
 #include "exit_status.h"
 #include "output_claims.h"
+#include "run/progress.h"
 
 static double run_length_ms(const frame_timeline* t, int64_t count) {
     return (double)count * 1000.0 * (double)t->run_num / (double)t->run_den;
@@ -36,7 +37,9 @@ double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* enviro
 
 static int write_line(timecodes_file* timecodes, const char* line) {
     if (write_output_file(timecodes->file, line, strlen(line))) return STATUS_DONE;
-    fprintf(stderr, "failed to write timecodes file: %s: %s\n", timecodes->path, strerror(errno));
+    int error = errno;
+    end_progress_line();
+    fprintf(stderr, "failed to write timecodes file: %s: %s\n", timecodes->path, strerror(error));
     return STATUS_OUTPUT_FAILED;
 }
 

@@ -199,6 +199,8 @@ static int prepare_stream(run_job* job, wav_header header) {
 
     wav->block_align = block_align;
     job->units = (total + WAV_CHUNK_SAMPLES - 1) / WAV_CHUNK_SAMPLES;
+    job->unit_seconds = (double)WAV_CHUNK_SAMPLES / vi->audio_samples_per_second;
+    job->total_seconds = (double)total / vi->audio_samples_per_second;
     // The step that last used a buffer must be out before the buffer is
     // fetched into again.
     job->overlap = wav->buffer_count - 1;

@@ -15,12 +15,15 @@
 #include "pipe/stream_writer.h"
 #include "process_setup.h"
 #include "run/outputs.h"
+#include "run/progress.h"
 
 // The clip's tag, or null when its pixel format has none (reported).
 static const char* y4m_tag(const AVS_VideoInfo* vi) {
     const char* tag = chroma_tag(vi);
-    if (tag == nullptr)
+    if (tag == nullptr) {
+        end_progress_line();
         fprintf(stderr, "unsupported Avisynth pixel format for Y4M output: %d\n", vi->pixel_type);
+    }
     return tag;
 }
 

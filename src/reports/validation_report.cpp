@@ -11,6 +11,7 @@
 #include "output_claims.h"
 #include "pipe/stream_out.h"
 #include "run/outputs.h"
+#include "run/progress.h"
 
 static void print_clip_info(FILE* log, const AVS_VideoInfo* vi) {
     const char* tag = chroma_tag(vi);
@@ -38,6 +39,7 @@ static const char csv_header[] =
 
 // A CSV that lost rows (a full disk) must not pass for a complete report.
 static int report_lost_rows(const char* path) {
+    end_progress_line();
     fprintf(stderr, "failed to write validation CSV: %s\n", path);
     return STATUS_OUTPUT_FAILED;
 }

@@ -47,7 +47,11 @@ struct run_job {
     const char* csv_path;        // validation: null when no CSV is asked for
     const char* timecodes_path;  // Y4M: the timestamp file, or null
     int64_t expected_source_id;
-    int64_t units;         // frames, unless prepare says otherwise
+    int64_t units;  // frames, unless prepare says otherwise
+    // Audio: the seconds of one unit and of them all, for progress shown
+    // to people; 0: the units are frames.
+    double unit_seconds;
+    double total_seconds;
     int overlap;           // units that may be unwritten while the next is fetched
     void* state;           // the output's own, state_size bytes, zeroed
     unit_failure failure;  // set by a fetch that fails

@@ -1,5 +1,6 @@
 #include "run/unit_loop.h"
 
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -78,9 +79,15 @@ int run_output(const output_steps* output, run_job* job) {
     int status = output->prepare != nullptr ? output->prepare(job) : STATUS_DONE;
     if (status == STATUS_DONE) {
         progress p;
-        progress_start(&p, output->progress_label, job->frame_count);
+        // Audio counts its steps, a few per minute of sound.
+        int total =
+            job->unit_seconds > 0.0 ? (int)(job->units < INT_MAX ? job->units : INT_MAX) : job->frame_count;
+        progress_start(&p, output->progress_label, total, job->unit_seconds, job->total_seconds);
         if (output->header != nullptr) status = output->header(job);
-        if (status == STATUS_DONE) status = fetch_units(output, job, &p);
+        if (status == STATUS_DONE) {
+            progress_range_begins(&p);
+            status = fetch_units(output, job, &p);
+        }
         // What was done before a failure or a stop is counted first, then
         // the failure is told.
         progress_finish(&p);

@@ -72,4 +72,17 @@ TEST_F(ProgressTiming, EachLineComesWithItsFrame) {
     }
 }
 
+// The range's time starts at its first frame: the timestamp file's pass over
+// the frames before the range (2.4 s here) counts in neither the elapsed
+// time nor the estimate.
+TEST_F(ProgressTiming, RangeTimeStartsAtItsFirstFrame) {
+    const std::string clip = script("width = 64\nheight = 48\nframes = 12\nframe_delay_ms @0-7 = 300\n");
+    run_result r = run({"--timecodes", path("times.txt"), "--frames", "8", "11", "--y4m", clip});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::vector<progress_line> lines = progress_lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_EQ(lines.back().done, 4);
+    EXPECT_LT(lines.back().elapsed, 1.2) << r.err;
+}
+
 }  // namespace

@@ -100,6 +100,12 @@ run_result run_process(const run_request& request) {
         if (err_pipe[1] < 0 || tcgetattr(err_pipe[1], &mode) != 0) abort();
         cfmakeraw(&mode);
         tcsetattr(err_pipe[1], TCSANOW, &mode);
+        if (request.terminal_columns > 0) {
+            struct winsize size = {};
+            size.ws_row = 24;
+            size.ws_col = (unsigned short)request.terminal_columns;
+            ioctl(err_pipe[1], TIOCSWINSZ, &size);
+        }
     } else if (pipe(err_pipe) != 0) {
         abort();
     }

@@ -59,6 +59,7 @@ struct run_request {
     // Standard error a pseudo-terminal (raw: bytes pass as written) instead
     // of a pipe, as when a person watches the run.
     bool stderr_terminal = false;
+    int terminal_columns = 0;  // its width; 0: the system's default (unknown)
     // The size to give the standard output pipe before the run (Linux); 0:
     // the system's default.
     int pipe_size = 0;

@@ -44,6 +44,12 @@ void log_checkpoint_number(FILE* log, const char* label, int number) {
     fflush(log);
 }
 
+void log_checkpoint_text(FILE* log, const char* label, const char* text) {
+    if (log == nullptr) return;
+    fprintf(log, "%s%s\n", label, text);
+    fflush(log);
+}
+
 void log_loaded_dll_path(FILE* log) {
     if (log == nullptr) return;
     char path[4096];

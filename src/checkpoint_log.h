@@ -19,6 +19,9 @@ void log_checkpoint(FILE* log, const char* text);
 // A label followed directly by a decimal number.
 void log_checkpoint_number(FILE* log, const char* label, int number);
 
+// A label followed directly by a text.
+void log_checkpoint_text(FILE* log, const char* label, const char* text);
+
 // The path of the AviSynth library that was actually loaded.
 void log_loaded_dll_path(FILE* log);
 

@@ -160,6 +160,10 @@ static int take_memory_max(char** values, run_options* options) {
 
 // "--library PATH": that file, instead of the platform's search.
 static int take_library_path(char** values, run_options* options) {
+    if (values[0][0] == '\0') {
+        fprintf(stderr, "--library needs the path of a library file, not an empty text\n");
+        return STATUS_CANNOT_START;
+    }
     options->library_path = values[0];
     return STATUS_DONE;
 }

@@ -95,13 +95,10 @@ int drive_run(const run_options* options) {
     FILE* log = log_path != nullptr ? open_checkpoint_log(log_path, options->script_path) : nullptr;
     note_threads_before_library();
     if (avs_load_library(options->library_path) == nullptr) {
-        // --library names its file where the library's usual name stands.
-        const char* file = options->library_path != nullptr ? options->library_path : AVS_LIBRARY_FILE;
+        // The file --library named, which no "dll:" line will name.
+        if (options->library_path != nullptr) log_checkpoint_text(log, "library: ", options->library_path);
         log_checkpoint(log, "failed: " AVS_LIBRARY_FILE);
-        fprintf(stderr,
-                "failed to load %s. Install " RUNNER_WIDTH " AviSynth+ and make sure %s can be found.\n",
-                file, file);
-        if (avs_load_problem()[0] != '\0') fprintf(stderr, "%s\n", avs_load_problem());
+        report_load_failure(options->library_path);
         drop_untaken_output_files();
         close_checkpoint_log(log);
         return STATUS_CANNOT_START;

@@ -96,10 +96,28 @@ extern AVS_Library* avs_library;
 // avs_library), or null with avs_library left null.
 AVS_Library* avs_load_library(const char* path);
 
+// Why the binding failed.
+enum avs_load_failure {
+    AVS_LOAD_DONE,
+    AVS_LOAD_NO_FILE,       // the named file cannot be opened (errno says why)
+    AVS_LOAD_NOT_LOADABLE,  // the loader refused the file, or found none
+    AVS_LOAD_NOT_AVISYNTH,  // it loaded, but has no avs_create_script_environment
+    AVS_LOAD_LACKS_NAME,    // it loaded, but lacks a function the runner requires
+};
+avs_load_failure avs_load_failure_kind(void);
+
+// The required function the library lacks (AVS_LOAD_LACKS_NAME), or "".
+const char* avs_missing_name(void);
+
 // After a failed binding: what the loader answered, as one line without its
 // line feed (which names were tried, or which name the library lacks); an
 // empty text where the platform's own message says enough.
 const char* avs_load_problem(void);
+
+// After a failed binding, the message on standard error: for the
+// platform's search the usual advice and the loader's answer; for a file
+// --library named (named_path), what is wrong with it.
+void report_load_failure(const char* named_path);
 
 // Unloads the library and frees the record; only before a clip is taken.
 void avs_free_library(AVS_Library* library);

@@ -81,7 +81,14 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
         return unwind(STATUS_CANNOT_START, environment);
     }
 
-    if (settings->memory_max_mb > 0) avs->avs_set_memory_max(environment, settings->memory_max_mb);
+    if (settings->memory_max_mb > 0) {
+        // The library bounds the cache (AviSynth+ 3.7.5 keeps at least
+        // 64 MB): a value it did not take is told, not hidden.
+        int kept = avs->avs_set_memory_max(environment, settings->memory_max_mb);
+        if (kept > 0 && kept != settings->memory_max_mb)
+            fprintf(stderr, "--memory-max %d: the library set its frame cache to %d MB instead\n",
+                    settings->memory_max_mb, kept);
+    }
     if (!set_script_args(environment, settings)) {
         log_checkpoint(log, "failed: script variable");
         return unwind(STATUS_CANNOT_START, environment);

@@ -1,6 +1,8 @@
 // Leading options that shape the run before the import: script arguments
 // (--arg), the library's frame cache (--memory-max), and the library file
 // itself (--library).
+#include <dlfcn.h>
+
 #include <filesystem>
 
 #include "e2e_test.h"
@@ -64,7 +66,8 @@ TEST_F(ScriptOptions, Refusals) {
                                                {"--arg"},
                                                {"--arg", "w=1"},
                                                {"--memory-max", "64"},
-                                               {"--library", "a.so", "--y4m"}}) {
+                                               {"--library", "a.so", "--y4m"},
+                                               {"--library", "", "--y4m", clip}}) {
         run_result r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
@@ -82,10 +85,15 @@ TEST_F(ScriptOptions, MemoryMaxBeforeTheImport) {
     EXPECT_EQ(calls, std::vector<std::string>{"set_memory_max 256"});
     EXPECT_LT(at(r, "create_env"), at(r, "set_memory_max"));
     EXPECT_LT(at(r, "set_memory_max"), at(r, "invoke Import"));
+    EXPECT_EQ(r.err, "");
+    // A value the library bounds is told.
+    run_result bounded = run({"--memory-max", "1", "--info", script("frames = 2\n")});
+    EXPECT_EQ(bounded.status, 0);
+    EXPECT_EQ(bounded.err, "--memory-max 1: the library set its frame cache to 64 MB instead\n");
 }
 
 // The named file is loaded where the loader's search finds nothing; a file
-// that does not load is named in the binding failure.
+// that does not bind is named, with what is wrong with it.
 TEST_F(ScriptOptions, LibraryByPath) {
     std::filesystem::create_directory(path("empty"));
     run_request nowhere;
@@ -99,21 +107,34 @@ TEST_F(ScriptOptions, LibraryByPath) {
     std::string dll = item(read_lines(path("f.csv.runner.log")), 4);
     EXPECT_EQ(dll.substr(dll.size() - file.size()), file) << dll;
 
+    // What is wrong with the file it found, and the path in the log.
     std::string missing = native_path(path("empty/" + file));
-    run_result absent = run({"--library", missing, "--y4m", script("frames = 2\n")}, nowhere);
-    EXPECT_EQ(absent.status, 2);
-    EXPECT_EQ(absent.err.substr(0, absent.err.find('\n') + 1), "failed to load " + missing + ". Install " +
-                                                                   e2e.width + " AviSynth+ and make sure " +
-                                                                   missing + " can be found.\n");
-    EXPECT_EQ(absent.out, "");
-
-    run_result lacking = run({"--library", native_path(e2e.standin_dir + "/no_write_ptr/" + file), "--y4m",
-                              script("frames = 2\n")},
-                             nowhere);
-    EXPECT_EQ(lacking.status, 2);
-    // Linux names what the file lacks; Windows leaves that to its loader.
-    if (e2e.platform != "windows") {
-        EXPECT_NE(lacking.err.find("avs_get_write_ptr_p"), std::string::npos) << lacking.err;
+    std::string text = native_path(script("frames = 2\n", "text.so"));
+    std::string lacking = native_path(e2e.standin_dir + "/no_write_ptr/" + file);
+    Dl_info libc;
+    dladdr((void*)&printf, &libc);
+    std::string other = e2e.platform == "windows" ? "C:\\windows\\system32\\kernel32.dll" : libc.dli_fname;
+    struct {
+        std::string library;
+        std::string first_line;
+    } cases[] = {
+        {missing, "failed to load " + missing + ": No such file or directory"},
+        {text, "failed to load " + text + ": it is not a library a " + e2e.width + " program can load"},
+        {other, "failed to load " + other +
+                    ": it loaded, but it is not AviSynth+ (it has no "
+                    "avs_create_script_environment)"},
+        {lacking, "failed to load " + lacking +
+                      ": it is AviSynth, but it lacks avs_get_write_ptr_p, which the runner requires"},
+    };
+    for (const auto& c : cases) {
+        run_result failed =
+            run({"--library", c.library, "--validate", script("frames = 2\n"), path("g.csv")}, nowhere);
+        EXPECT_EQ(failed.status, 2);
+        EXPECT_EQ(failed.err.substr(0, failed.err.find('\n')), c.first_line);
+        EXPECT_EQ(failed.out, "");
+        std::vector<std::string> log = read_lines(path("g.csv.runner.log"));
+        ASSERT_GE(log.size(), 2u);
+        EXPECT_EQ(log[log.size() - 2], "library: " + c.library);
     }
 }
 

@@ -40,6 +40,11 @@ TEST_F(RealFailures, LibraryAndRunnerRefusals) {
          7,
          "unsupported Avisynth audio sample type for WAV output: 1\n"},
         {{"--wav", "@"}, "BlankClip(audio_rate=0)", 6, "script has no audio\n"},
+        // The library keeps at least 64 MB of cache, and the runner says so.
+        {{"--memory-max", "1", "--y4m", "@"},
+         "BlankClip(pixel_type=\"Y8\")",
+         4,
+         "--memory-max 1: the library set its frame cache to 64 MB instead\n" + no_tag + "-536870912\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.avs);

@@ -664,7 +664,7 @@ STANDIN_EXPORT char* STANDIN_CC avs_save_string(void* env, const char* text, int
 
 STANDIN_EXPORT int STANDIN_CC avs_set_memory_max(void* env, int megabytes) {
     trace("set_memory_max %d%s", megabytes, env == &live_environments ? "" : " bad-handle");
-    return megabytes;
+    return megabytes < 64 ? 64 : megabytes;  // as AviSynth+ 3.7.5 bounds it
 }
 
 STANDIN_EXPORT standin_value STANDIN_CC avs_invoke(void* env, const char* name, standin_value args,

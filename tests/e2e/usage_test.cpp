@@ -1,6 +1,7 @@
 // The command line: every refused form prints the usage text, exits 2, writes
 // nothing to standard output and never loads the library.
 #include "e2e_test.h"
+#include "expected_output.h"
 
 namespace {
 
@@ -91,6 +92,44 @@ TEST_F(Usage, SourceIdIsReadLeniently) {
         run_result r = run({"--check-source", c.argument, clip});
         EXPECT_EQ(r.status, 0) << c.argument << "\n" << r.err;
         EXPECT_EQ(r.out, c.line);
+    }
+}
+
+// Every option the extended usage text lists has a line in the README's
+// usage block, a row in its option table and a tagged entry (.TP) in the
+// manual page.
+TEST_F(Usage, EveryOptionIsDocumented) {
+    if (e2e.examples_dir.empty()) GTEST_SKIP() << "needs --examples";
+    std::vector<std::string> options;
+    for (std::string line : text_lines(run({"--rf64"}).err)) {
+        size_t at = line.find("zvk_avs_runner --");
+        if (at != std::string::npos)
+            options.push_back(line.substr(at + 15, line.find(' ', at + 15) - at - 15));
+    }
+    ASSERT_GE(options.size(), 15u);
+    std::vector<std::string> readme = read_lines(e2e.examples_dir + "/../README.md");
+    std::vector<std::string> manual = read_lines(e2e.examples_dir + "/../doc/zvk_avs_runner.1.in");
+    for (const std::string& option : options) {
+        SCOPED_TRACE(option);
+        bool in_usage = false, in_table = false, tagged = false;
+        for (const std::string& line : readme) {
+            if (line.rfind("usage: zvk_avs_runner ", 0) == 0 || line.rfind("       zvk_avs_runner ", 0) == 0)
+                in_usage |= (line + " ").find("zvk_avs_runner " + option + " ") != std::string::npos;
+            std::string cell = line.substr(0, line.find(" | "));
+            if (line.rfind("| `", 0) == 0)
+                in_table |= cell.find("`" + option + "`") != std::string::npos ||
+                            cell.find("`" + option + " ") != std::string::npos;
+        }
+        std::string roff;
+        for (char c : option) roff += c == '-' ? "\\-" : std::string(1, c);
+        for (size_t i = 0; i + 1 < manual.size(); i++) {
+            if (manual[i] != ".TP" || manual[i + 1].rfind(".B", 0) != 0) continue;
+            std::string entry = manual[i + 1].substr(manual[i + 1].find(' ') + 1);
+            tagged |= entry.substr(0, entry.find(' ')) == roff;
+        }
+        EXPECT_TRUE(in_usage) << "not in the README's usage block";
+        EXPECT_TRUE(in_table) << "not in the README's option table";
+        EXPECT_TRUE(tagged) << "no .TP entry in the manual page";
     }
 }
 

@@ -1,5 +1,7 @@
 #include "run/progress.h"
 
+#include <atomic>
+
 #include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -89,14 +91,15 @@ void format_people_progress(char* text, size_t size, const people_progress* stat
     text[room] = '\0';  // narrower than the shortest layout: what fits of it
 }
 
-// Whether a terminal's line of progress holds the cursor at its end.
-static bool line_open = false;
+// Whether a terminal's line of progress holds the cursor at its end. Set
+// by the thread that counts units done (the stream writer's), ended by
+// whichever thread has a message.
+static std::atomic<bool> line_open(false);
 
 void end_progress_line(void) {
-    if (!line_open) return;
+    if (!line_open.exchange(false)) return;
     fputc('\n', stderr);
     fflush(stderr);
-    line_open = false;
 }
 
 // A line for people: on a terminal each state returns to the start of the
@@ -109,8 +112,7 @@ static void write_people_progress(progress* p, double elapsed, double estimate) 
     if (style == TERMINAL_LINE) {
         // The first state starts where the cursor is: what is before it
         // on that line is not this run's.
-        fprintf(stderr, "%s%s", line_open ? "\r\033[K" : "", text);
-        line_open = true;
+        fprintf(stderr, "%s%s", line_open.exchange(true) ? "\r\033[K" : "", text);
     } else {
         fprintf(stderr, "%s\n", text);
     }

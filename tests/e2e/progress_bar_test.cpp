@@ -181,6 +181,8 @@ TEST_F(ProgressBar, InPlaceOnATerminalPlainWhenRedirected) {
             EXPECT_EQ(shown.rows[lines.size() - (c.message != nullptr ? 2 : 1)], 1);
         } else {
             lines = text_lines(r.err);
+            for (std::string& line : lines)
+                if (!line.empty() && line.back() == '\r') line.pop_back();  // Windows' text mode
             EXPECT_EQ(r.err.find('\033'), std::string::npos);
             ASSERT_EQ(lines.size(), 2u) << "a plain line every five seconds, the first and the last";
             EXPECT_EQ(lines[0], c.first_state);

@@ -130,7 +130,7 @@ TEST_F(ScriptOptions, LibraryByPath) {
         run_result failed =
             run({"--library", c.library, "--validate", script("frames = 2\n"), path("g.csv")}, nowhere);
         EXPECT_EQ(failed.status, 2);
-        EXPECT_EQ(failed.err.substr(0, failed.err.find('\n')), c.first_line);
+        EXPECT_EQ(failed.err.substr(0, failed.err.find_first_of("\r\n")), c.first_line);
         EXPECT_EQ(failed.out, "");
         std::vector<std::string> log = read_lines(path("g.csv.runner.log"));
         ASSERT_GE(log.size(), 2u);

@@ -7,10 +7,16 @@
 #include "output_claims.h"
 #include "platform.h"
 
+// Kept for the whole run, as the command line's paths are: a run that
+// ends early returns from main with it still named here, not leaked.
+static char* kept_log_path = nullptr;
+
 const char* checkpoint_log_path(const char* csv_path) {
     size_t size = strlen(csv_path) + 12;
     char* log_path = (char*)malloc(size);
     if (log_path != nullptr) snprintf(log_path, size, "%s.runner.log", csv_path);
+    free(kept_log_path);
+    kept_log_path = log_path;
     return log_path;
 }
 

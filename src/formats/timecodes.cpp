@@ -23,9 +23,15 @@ static double advance(frame_timeline* t, int64_t num, int64_t den) {
     return t->base_ms + run_length_ms(t, t->run_count++);
 }
 
-double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* environment,
-                        const AVS_VideoFrame* frame) {
-    frame_timeline* t = &timecodes->timeline;
+void start_frame_timeline(frame_timeline* t, uint32_t clip_num, uint32_t clip_den) {
+    memset(t, 0, sizeof *t);
+    t->clip_num = clip_num;
+    t->clip_den = clip_den;
+    t->run_den = 1;
+}
+
+double timeline_frame_start(frame_timeline* t, AVS_ScriptEnvironment* environment,
+                            const AVS_VideoFrame* frame) {
     int64_t num = 0, den = 0;
     bool own = read_int_frame_prop(environment, frame, "_DurationNum", &num) == FRAME_PROP_PRESENT &&
                read_int_frame_prop(environment, frame, "_DurationDen", &den) == FRAME_PROP_PRESENT &&
@@ -33,6 +39,13 @@ double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* enviro
     // A rate of num / den frames a second is a duration of den / num seconds.
     if (!own) num = t->clip_den, den = t->clip_num;
     return advance(t, num, den);
+}
+
+double timeline_end(const frame_timeline* t) { return t->base_ms + run_length_ms(t, t->run_count); }
+
+double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* environment,
+                        const AVS_VideoFrame* frame) {
+    return timeline_frame_start(&timecodes->timeline, environment, frame);
 }
 
 static int write_line(timecodes_file* timecodes, const char* line) {
@@ -50,9 +63,7 @@ int prepare_timecodes(timecodes_file* timecodes, const char* path, const AVS_Vid
         return STATUS_CANNOT_START;
     }
     timecodes->path = path;
-    timecodes->timeline.clip_num = vi->fps_numerator;
-    timecodes->timeline.clip_den = vi->fps_denominator;
-    timecodes->timeline.run_den = 1;
+    start_frame_timeline(&timecodes->timeline, vi->fps_numerator, vi->fps_denominator);
     return STATUS_DONE;
 }
 

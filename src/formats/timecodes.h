@@ -22,6 +22,18 @@ struct frame_timeline {
     int64_t run_count;  // frames of the run so far
 };
 
+// A timeline at 0 for a clip's rate (num / den frames a second).
+void start_frame_timeline(frame_timeline* t, uint32_t clip_num, uint32_t clip_den);
+
+// The start of a held frame, in milliseconds; the timeline moves past it by
+// its _DurationNum/_DurationDen properties, or by the clip's rate where
+// they are absent or unusable.
+double timeline_frame_start(frame_timeline* t, AVS_ScriptEnvironment* environment,
+                            const AVS_VideoFrame* frame);
+
+// Where the frame after the last one timed starts, in milliseconds.
+double timeline_end(const frame_timeline* t);
+
 struct timecodes_file {
     const char* path;
     output_file* file;  // taken when the stream starts; null before
@@ -36,9 +48,7 @@ int prepare_timecodes(timecodes_file* timecodes, const char* path, const AVS_Vid
 // line: 0, or 11 (reported).
 int take_timecodes(timecodes_file* timecodes);
 
-// The start of a held frame, in milliseconds; the timeline moves past it by
-// its _DurationNum/_DurationDen properties, or by the clip's rate where
-// they are absent or unusable.
+// The start of a held frame on the file's timeline (timeline_frame_start).
 double next_frame_start(timecodes_file* timecodes, AVS_ScriptEnvironment* environment,
                         const AVS_VideoFrame* frame);
 

@@ -17,6 +17,8 @@
 // alone (--validate without a CSV), the runner's whole --y4m run, and how
 // well the two overlap: total / max(fetch only, the cheap source's total).
 //
+// The y4m mode times --mkv on the same frames in the same rounds.
+//
 // The consumers mode pipes the runner's --y4m stream, and the plain writer's
 // (bench/plain_writer.cpp: rows copied into a 4 KiB stdio buffer), into real
 // consumers (cat, ffmpeg, x264, and a slow reader that hashes every byte)
@@ -513,7 +515,7 @@ int main(int argc, char** argv) {
     if (sizes.empty())
         for (size_t s = 4096; s <= (1u << 20); s *= 2) sizes.push_back(s);
 
-    series hot_runs, real_runs, walking_runs, ffmpeg_runs;
+    series hot_runs, real_runs, walking_runs, ffmpeg_runs, mkv_runs;
     std::vector<series> ideal_runs(sizes.size());
     long long bytes = 0;
     long rss_small = 0;
@@ -528,6 +530,8 @@ int main(int argc, char** argv) {
         rss_small = std::max(rss_small, real.max_rss_kib);
         hot_runs.add(hot);
         real_runs.add(real);
+        // The Matroska stream of the same frames, paired with the Y4M run.
+        if (o.mode == "y4m") mkv_runs.add(run_runner(o, real_script, "--mkv"));
         for (size_t s = 0; s < sizes.size(); s++) ideal_runs[s].add(run_ideal(bytes, sizes[s], 0));
         if (with_ffmpeg) ffmpeg_runs.add(run_ffmpeg(o.frames));
     }
@@ -554,6 +558,15 @@ int main(int argc, char** argv) {
         "  runner, library memory as served:  %6.2f GB/s  %5.3f CPU s/GB   ratio to the best ideal writer: "
         "%.3f\n",
         real_runs.rate(), real_runs.cpu_gb(), real_runs.rate() / top);
+    if (o.mode == "y4m") {
+        auto range = std::minmax_element(real_runs.values.begin(), real_runs.values.end());
+        printf(
+            "  runner --mkv, the same as served:  %6.2f GB/s  %5.3f CPU s/GB   ratio to --y4m: %.3f (--y4m "
+            "runs "
+            "%.2f to %.2f GB/s)\n",
+            mkv_runs.rate(), mkv_runs.cpu_gb(), mkv_runs.rate() / real_runs.rate(), *range.first,
+            *range.second);
+    }
     printf(
         "  ideal writer walking %zu bytes:  %6.2f GB/s  %5.3f CPU s/GB   ratio runner as served / that: "
         "%.3f\n",

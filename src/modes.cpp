@@ -121,6 +121,26 @@ const run_mode run_modes[] = {
         ACCEPTS_FRAMES,                 // accepts
         &wav_extensible_output,         // output
     },
+    {
+        "--mkv",             // option
+        "--mkv script.avs",  // usage
+        16,                  // usage_line
+        1,                   // min_values
+        1,                   // max_values
+        nullptr,             // take_values
+        ACCEPTS_FRAMES,      // accepts
+        &mkv_output,         // output
+    },
+    {
+        "--mkv-skip-drop",             // option
+        "--mkv-skip-drop script.avs",  // usage
+        17,                            // usage_line
+        1,                             // min_values
+        1,                             // max_values
+        nullptr,                       // take_values
+        ACCEPTS_FRAMES,                // accepts
+        &mkv_skip_drop_output,         // output
+    },
 };
 
 const size_t run_mode_count = sizeof run_modes / sizeof run_modes[0];

@@ -26,8 +26,7 @@ static void write_le64(uint64_t value) {
     write_le32((uint32_t)(value >> 32));
 }
 
-// Bytes of one sample of one channel; 0 for a type the stream cannot carry.
-static int wav_bytes_per_sample(int sample_type) {
+int pcm_bytes_per_sample(int sample_type) {
     switch (sample_type) {
     case AVS_SAMPLE_INT16: return 2;
     case AVS_SAMPLE_INT24: return 3;
@@ -107,6 +106,17 @@ bool audio_of_frames(const AVS_VideoInfo* vi, int first, int last, audio_span* s
     return true;
 }
 
+int audio_of_job(const run_job* job, audio_span* span) {
+    const AVS_VideoInfo* vi = job->script->video_info;
+    *span = {0, vi->num_audio_samples};
+    if (job->frame_range &&
+        !audio_of_frames(vi, job->first_frame, job->first_frame + job->frame_count - 1, span)) {
+        fprintf(stderr, "--frames needs a clip frame rate to find the audio of frames\n");
+        return STATUS_CANNOT_START;
+    }
+    return STATUS_DONE;
+}
+
 // What a WAV stream keeps between its steps. One step is fetched while the
 // step before it is written: two buffers, used in turn; where the second
 // cannot be had, the steps take turns in one.
@@ -125,19 +135,15 @@ enum wav_header { WAV_RIFF, WAV_RF64, WAV_EXTENSIBLE };
 static int prepare_stream(run_job* job, wav_header header) {
     const AVS_VideoInfo* vi = job->script->video_info;
     wav_state* wav = (wav_state*)job->state;
-    wav->audio = {0, vi->num_audio_samples};
-    if (job->frame_range &&
-        !audio_of_frames(vi, job->first_frame, job->first_frame + job->frame_count - 1, &wav->audio)) {
-        fprintf(stderr, "--frames needs a clip frame rate to find the audio of frames\n");
-        return STATUS_CANNOT_START;
-    }
+    int status = audio_of_job(job, &wav->audio);
+    if (status != STATUS_DONE) return status;
     // Without a channel, or with a count below zero, there is no audio to
     // write either; a header claiming otherwise would be corrupt.
     if (vi->audio_samples_per_second == 0 || vi->nchannels < 1 || vi->num_audio_samples < 0) {
         fprintf(stderr, "script has no audio\n");
         return STATUS_NO_AUDIO;
     }
-    int bytes_per_sample = wav_bytes_per_sample(vi->sample_type);
+    int bytes_per_sample = pcm_bytes_per_sample(vi->sample_type);
     if (bytes_per_sample == 0) {
         fprintf(stderr, "unsupported Avisynth audio sample type for WAV output: %d\n", vi->sample_type);
         return STATUS_SAMPLE_TYPE;

@@ -28,4 +28,14 @@ constexpr int64_t WAV_CHUNK_SAMPLES = 65536;
 // frame rate cannot place frames in time (a numerator of 0).
 bool audio_of_frames(const AVS_VideoInfo* vi, int first, int last, audio_span* span);
 
+// The audio a stream of the job's frames carries: all of it, or that of
+// the range (audio_of_frames). 0, or 2 (reported) when the clip has no frame
+// rate to find a range's audio by.
+struct run_job;
+int audio_of_job(const run_job* job, audio_span* span);
+
+// Bytes of one sample of one channel as the streams carry it: 16-, 24- and
+// 32-bit integers and 32-bit float; 0 for another type.
+int pcm_bytes_per_sample(int sample_type);
+
 #endif

@@ -25,8 +25,9 @@ struct byte_rows {
     int count;
 };
 
-// What one frame or audio step puts on standard output, in order.
-enum { STREAM_CHUNK_PARTS = 4 };
+// What one frame or audio step puts on standard output, in order. Six
+// parts hold a Matroska unit: a block header, four planes, the audio.
+enum { STREAM_CHUNK_PARTS = 6 };
 struct stream_chunk {
     byte_rows parts[STREAM_CHUNK_PARTS];
     int count;

@@ -14,5 +14,7 @@ extern const output_steps wav_output;
 extern const output_steps rf64_output;
 extern const output_steps info_output;
 extern const output_steps wav_extensible_output;
+extern const output_steps mkv_output;
+extern const output_steps mkv_skip_drop_output;
 
 #endif

@@ -175,6 +175,9 @@ void progress_range_begins(progress* p) {
 }
 
 void progress_unit_done(progress* p) {
+    // A unit past the total (a Matroska stream's audio after its last
+    // frame) completes no frame.
+    if (p->label != nullptr && p->done >= p->total) return;
     int done = ++p->done;
     if (!p->shown) return;
     double now = monotonic_seconds();

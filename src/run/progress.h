@@ -58,7 +58,8 @@ void progress_range_begins(progress* p);
 void end_progress_line(void);
 
 // One more unit done: its time stamp, and a line when the last line is half
-// a second old or the unit was the last. Called by one thread at a time, in
+// a second old or the unit was the last. Units past the total (a Matroska
+// stream's audio after its last frame) are not counted. Called by one thread at a time, in
 // the order the units are done.
 void progress_unit_done(progress* p);
 

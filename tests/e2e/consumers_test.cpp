@@ -113,6 +113,40 @@ TEST_F(Consumers, ReadmePipelinesAsWritten) {
     }
 }
 
+// The Matroska lines: ffmpeg encodes both streams, mpv plays both to the
+// end (without a window or a sound card), mkvmerge remuxes without a
+// warning.
+TEST_F(Consumers, MatroskaPipelinesAsWritten) {
+    if (e2e.examples_dir.empty()) GTEST_SKIP() << "needs --examples";
+    std::vector<std::string> lines = readme_block("## Video and audio in one Matroska stream");
+    ASSERT_EQ(lines.size(), 3u);
+    const std::string clip =
+        "width = 64\nheight = 48\nframes = 25\naudio_rate = 48000\nsample_type = int16\nchannels = 2\n"
+        "audio_samples = 48000\n";
+    for (std::string line : lines) {
+        SCOPED_TRACE(line);
+        bool mpv = line.find("| mpv -") != std::string::npos;
+        if (mpv) line.replace(line.find("mpv -"), 5, "mpv --no-config --vo=null --ao=null -");
+        std::string where;
+        EXPECT_EQ(sh(line, clip, &where), 0) << read_file(where + "/err.txt");
+        if (mpv) {
+            std::string said = read_file(where + "/out.txt") + read_file(where + "/err.txt");
+            EXPECT_NE(said.find("VO: [null] 64x48 yuv420p"), std::string::npos) << said;
+            EXPECT_NE(said.find("AO: [null] 48000Hz stereo"), std::string::npos) << said;
+            EXPECT_NE(said.find("(End of file)"), std::string::npos) << said;
+            continue;
+        }
+        // mkvmerge's exit status 1 is a warning.
+        int status;
+        std::string probe = shell_output(
+            "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames -of csv=p=0 " +
+                shell_quote(where + "/out.mkv"),
+            &status);
+        EXPECT_EQ(probe.substr(0, probe.find('\n')),
+                  line.find("x264") != std::string::npos ? "h264,25" : "rawvideo,25");
+    }
+}
+
 // examples/parallel/split_render.sh: the parts rendered at once, joined,
 // equal one whole render byte for byte, whatever the script's path holds.
 TEST_F(Consumers, ParallelRecipeEqualsTheWholeRender) {

@@ -23,12 +23,19 @@ const std::string csv_header =
 TEST_F(Faults, PlanesThatCannotBeRead) {
     for (const char* plane : {"plane_null = U", "plane_row_size = V -1", "plane_height = Y -2",
                               "plane_row_size = Y -2147483647"}) {
-        run_result r = run({"--y4m", script(std::string("frames = 3\n") + plane + "\n")});
-        EXPECT_EQ(r.status, 5) << plane;
-        EXPECT_EQ(item(text_lines(r.err), -1), "failed to read the planes of frame 0") << plane;
-        EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n") << plane;
-        EXPECT_EQ(most_frames_held(r.trace), 1);
-        EXPECT_EQ(item(r.trace, -1), "release_frame 0 held=0");
+        for (const char* form : {"--y4m", "--mkv"}) {
+            SCOPED_TRACE(form);
+            run_result r = run({form, script(std::string("frames = 3\n") + plane + "\n")});
+            EXPECT_EQ(r.status, 5) << plane;
+            EXPECT_EQ(item(text_lines(r.err), -1), "failed to read the planes of frame 0") << plane;
+            // The header alone.
+            if (form[2] == 'y')
+                EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C420jpeg\n") << plane;
+            else
+                EXPECT_EQ(r.out.find("\x1F\x43\xB6\x75"), std::string::npos) << "a Cluster";
+            EXPECT_EQ(most_frames_held(r.trace), 1);
+            EXPECT_EQ(item(r.trace, -1), "release_frame 0 held=0");
+        }
     }
     // Empty planes are no fault: nothing to read, nothing written.
     run_result empty = run({"--y4m", script("frames = 1\nplane_null = V\nplane_height = V 0\n")});

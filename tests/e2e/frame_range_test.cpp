@@ -167,7 +167,9 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
         "       zvk_avs_runner --memory-max megabytes (before any form above)\n"
         "       zvk_avs_runner --library path (before any form above)\n"
         "       zvk_avs_runner --wav-extensible script.avs\n"
-        "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n";
+        "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n"
+        "       zvk_avs_runner --mkv script.avs\n"
+        "       zvk_avs_runner --mkv-skip-drop script.avs\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

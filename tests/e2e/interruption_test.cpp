@@ -111,6 +111,21 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         EXPECT_TRUE(r.out == expected);
         EXPECT_EQ(item(text_lines(r.err), -1), "interrupted by " + name(c.signo));
     }
+    {
+        // Matroska ends on its last whole block: the planes of the last frame counted.
+        run_request request;
+        request.when = done_at_least(50);
+        request.signal_to_send = stop(SIGINT);
+        run_result r = interrupted(
+            {"--mkv",
+             script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
+            request);
+        int done = item(progress_lines(r.err), -1).done;
+        EXPECT_LT(done, 200);
+        std::string last = plane_bytes((done - 1) % 7, planes);
+        EXPECT_TRUE(r.out.size() > last.size() && r.out.substr(r.out.size() - last.size()) == last);
+        EXPECT_EQ(item(text_lines(r.err), -1), "interrupted by " + name(SIGINT));
+    }
 
     run_request request;
     request.when = out_longer_than(44 + 3 * 65536 * 4 / 2);

@@ -60,7 +60,10 @@ TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
         script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 200000\n",
                "audio.avs");
     const std::vector<std::vector<std::string>> modes = {
-        {"--y4m", video}, {"--y4m-skip-drop", "25", "1", video}, {"--wav", audio}, {"--rf64", audio}};
+        {"--y4m", video}, {"--y4m-skip-drop", "25", "1", video},
+        {"--wav", audio}, {"--rf64", audio},
+        {"--mkv", video}, {"--mkv-skip-drop", video},
+        {"--mkv", audio}};
     struct {
         const char* kind;
         stdout_mode out_mode;

@@ -43,6 +43,14 @@ TEST_F(Overlap, FetchFailureWhileTheFrameBeforeIsWritten) {
     EXPECT_TRUE(r.out == frames(5));
     EXPECT_EQ(item(text_lines(r.err), -1), "failed to get frame 5: gone");
     for (const progress_line& p : progress_lines(r.err)) EXPECT_LE(p.done, 5);
+    run_result mkv = run({"--mkv", script(clip + "frames = 10\nfail_frame = 5\nfail_error = gone\n")}, slow);
+    EXPECT_EQ(mkv.status, 5);
+    EXPECT_EQ(item(text_lines(mkv.err), -1), "failed to get frame 5: gone");
+    EXPECT_EQ(item(progress_lines(mkv.err), -1).done, 5);
+    const size_t planes_size = 64 * 48 * 3 / 2;
+    EXPECT_TRUE(mkv.out.substr(mkv.out.size() - planes_size) ==
+                frames(5).substr(frames(5).size() - planes_size))
+        << "frame 4's planes last";
     // The fetch's error text is read before anything else is asked of the library.
     EXPECT_EQ(slice(r.trace, -3, 3), (std::vector<std::string>{"get_frame 5 failed", "clip_get_error text",
                                                                "release_frame 4 held=0"}));
@@ -78,6 +86,14 @@ TEST_F(Overlap, AudioStepsWithASlowConsumer) {
     EXPECT_EQ(failed.status, 9);
     EXPECT_EQ(failed.err, "failed to get audio at sample 196608\n");
     EXPECT_TRUE(failed.out.substr(44) == expected.substr(0, (size_t)196608 * 4));
+
+    // Matroska, in the same steps: three whole blocks go out first.
+    failed = run({"--mkv", script(audio + "fail_audio_at = 200000\n")}, request);
+    EXPECT_EQ(failed.status, 9);
+    EXPECT_EQ(diagnostic_lines(failed.err), "failed to get audio at sample 196608\n");
+    EXPECT_EQ(item(progress_lines(failed.err), -1).total, 0) << "no frames to count";
+    EXPECT_TRUE(failed.out.substr(failed.out.size() - 4 * 65536) == expected.substr(2 * 65536 * 4, 4 * 65536))
+        << "a whole block last";
 }
 
 }  // namespace

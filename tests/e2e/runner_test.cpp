@@ -53,7 +53,7 @@ static bool text_mode_stdout(const std::vector<std::string>& args) {
     // the name of a form.
     for (const std::string& option : args) {
         if (option == "--y4m" || option == "--y4m-skip-drop" || option == "--wav" || option == "--rf64" ||
-            option == "--wav-extensible")
+            option == "--wav-extensible" || option == "--mkv" || option == "--mkv-skip-drop")
             return false;
         if (option == "--validate" || option == "--validate-real" || option == "--check-source" ||
             option == "--info")

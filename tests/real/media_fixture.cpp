@@ -21,6 +21,12 @@ const medium flac_51 = {
     "-f lavfi -i 'aevalsrc=sin(440*2*PI*t)|sin(550*2*PI*t)|sin(660*2*PI*t)|0.1*random(0)|sin(770*2*PI*t)|"
     "sin(880*2*PI*t):s=48000:d=4.8:c=5.1' -c:a flac -sample_fmt s16",
     120, 0};
+const medium vfr_h264 = {
+    "vfr.mkv",
+    "-f lavfi -i testsrc2=size=160x120:rate=50 -frames:v 60 -vf "
+    "\"setpts='if(lt(N,20),N*0.04,if(lt(N,40),0.8+(N-20)*0.08,2.4+(N-40)*0.02))/TB'\" -fps_mode vfr "
+    "-c:v libx264 -preset veryfast",
+    60, 0};
 const size_t frame_audio_bytes = 1920 * 6 * 2;
 
 std::string RealMedia::media(const medium& m) {

@@ -21,6 +21,9 @@ struct medium {
 // length as the H.264 clip, 1920 samples a frame (frame_audio_bytes).
 extern const medium video_media[2];
 extern const medium flac_51;
+// H.264 whose frames last 40, then 80, then 20 ms: ffms2 gives each frame
+// its own duration.
+extern const medium vfr_h264;
 extern const size_t frame_audio_bytes;
 
 class RealMedia : public RealTest {

@@ -89,6 +89,68 @@ TEST_F(RealMedia, FlacAudioEqualsFfmpegDecodeWholeAndInRanges) {
     EXPECT_TRUE(joined == ffmpeg);
 }
 
+// The Matroska stream of H.264 with FLAC 5.1: FFmpeg decodes --y4m's frames
+// and --wav's samples from it, whole and in parts; its times are
+// --timecodes's, of a VFR source and with every third frame dropped too.
+TEST_F(RealMedia, MatroskaHoldsTheFramesSamplesAndTimesOfTheOtherStreams) {
+    script(dubbed_source());
+    const size_t frame_bytes = 320 * 240 * 3 / 2;
+    std::vector<std::string> frames = y4m_frames(render({"--y4m", "@"}), frame_bytes);
+    std::string samples = wav_samples(render({"--wav", "@"}));
+    auto decoded = [&](const std::string& file, const char* stream, const char* format) {
+        return shell("ffmpeg -nostdin -v error -i " + file + " -map 0:" + stream + " -f " + format + " -");
+    };
+    auto times = [&](const std::string& file) {
+        return shell("ffprobe -v error -select_streams v -show_entries packet=pts_time -of csv=p=0 " + file);
+    };
+    // --timecodes's lines as ffprobe prints seconds.
+    auto timecodes = [&](const std::vector<std::string>& form) {
+        std::vector<std::string> args = {"--timecodes", path("times.txt")};
+        args.insert(args.end(), form.begin(), form.end());
+        render(args);
+        std::string lines;
+        char line[32];
+        for (const std::string& ms : read_lines(path("times.txt")))
+            if (ms[0] != '#') snprintf(line, sizeof line, "%.6f\n", std::stod(ms) / 1000), lines += line;
+        return lines;
+    };
+    write_file(path("whole.mkv"), render({"--mkv", "@"}));
+    std::string video = decoded("whole.mkv", "v", "rawvideo");
+    EXPECT_EQ(video.size(), 120 * frame_bytes);
+    for (size_t f = 0; f < frames.size(); f++)
+        ASSERT_TRUE(video.compare(f * frame_bytes, frame_bytes, frames[f]) == 0) << "frame " << f;
+    EXPECT_TRUE(decoded("whole.mkv", "a", "s16le") == samples);
+    EXPECT_EQ(times("whole.mkv"), timecodes({"--y4m", "@"}));
+    // mkvmerge's status is 1 after a warning.
+    EXPECT_EQ(shell("mkvmerge -q -o remuxed.mkv whole.mkv 2>&1"), "");
+
+    for (const auto& range : {std::pair<int, int>{0, 39}, {40, 79}, {80, 119}}) {
+        std::string first = std::to_string(range.first), last = std::to_string(range.second);
+        SCOPED_TRACE(first + ".." + last);
+        write_file(path("part.mkv"), render({"--frames", first, last, "--mkv", "@"}));
+        EXPECT_TRUE(decoded("part.mkv", "v", "rawvideo") ==
+                    video.substr(range.first * frame_bytes, (range.second - range.first + 1) * frame_bytes));
+        EXPECT_TRUE(decoded("part.mkv", "a", "s16le") ==
+                    wav_samples(render({"--frames", first, last, "--wav", "@"})));
+    }
+
+    script(video_source(vfr_h264));
+    write_file(path("vfr.mkv"), render({"--mkv", "@"}));
+    std::string source_times = shell(
+        "ffprobe -v error -select_streams v -show_entries packet=pts_time -of "
+        "csv=p=0 " +
+        media(vfr_h264) + " | sort -n");
+    EXPECT_EQ(times("vfr.mkv"), source_times);
+    EXPECT_EQ(times("vfr.mkv"), timecodes({"--y4m", "@"}));
+    script(video_source(vfr_h264) +
+           "ScriptClip(\"\"\"propSet(\"zvk_drop_frame\", current_frame % 3 == 2 ? 1 : 0)\"\"\")\n");
+    write_file(path("dropped.mkv"), render({"--mkv-skip-drop", "@"}));
+    std::vector<std::string> kept, all = text_lines(source_times);
+    for (size_t f = 0; f < all.size(); f++)
+        if (f % 3 != 2) kept.push_back(all[f]);
+    EXPECT_EQ(text_lines(times("dropped.mkv")), kept);
+}
+
 TEST_F(RealMedia, ValidationRendersEveryFrame) {
     script(video_source(video_media[1]));
     run_result r = run_avs({"--validate", "@", "@csv"}, read_file(path("clip.avs")));

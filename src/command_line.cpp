@@ -174,6 +174,12 @@ static int take_timecodes(char** values, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--y4m-tags": the Y4M header carries the first frame's properties.
+static int take_y4m_tags(char**, run_options* options) {
+    options->y4m_tags = true;
+    return STATUS_DONE;
+}
+
 // Options that come before a form, each once unless repeatable, in any
 // order. A new one is a row here and a field of run_options; one that only
 // some forms take names their ACCEPTS_ bit (modes.h).
@@ -197,6 +203,8 @@ static const leading_option leading_options[] = {
      "--progress-bar (before any form above: progress for people)", 9},
     {"--timecodes", 1, take_timecodes, false, ACCEPTS_TIMECODES,
      "--timecodes file (before --y4m or --y4m-skip-drop)", 15},
+    {"--y4m-tags", 0, take_y4m_tags, false, ACCEPTS_Y4M_TAGS,
+     "--y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the header)", 18},
 };
 enum { LEADING_OPTIONS = sizeof leading_options / sizeof leading_options[0] };
 

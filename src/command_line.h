@@ -24,6 +24,7 @@ struct run_options {
     int memory_max_mb;           // --memory-max; 0: the library's default
     const char* library_path;    // --library; null: the platform's search
     const char* timecodes_path;  // Y4M forms: the timestamp file to write, or null
+    bool y4m_tags;               // Y4M forms: the first frame's properties in the header
 };
 
 // Fills options and returns 0, or reports the error on standard error and

@@ -47,6 +47,7 @@ int render_clip(const run_options* options, const output_steps* output, const im
     job->csv_path = options->csv_path;
     job->expected_source_id = options->expected_source_id;
     job->timecodes_path = options->timecodes_path;
+    job->y4m_tags = options->y4m_tags;
     const AVS_VideoInfo* vi = job->script->video_info;
     job->fps_num = options->fps_num != 0 ? options->fps_num : vi->fps_numerator;
     job->fps_den = options->fps_den != 0 ? options->fps_den : vi->fps_denominator;

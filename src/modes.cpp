@@ -62,24 +62,24 @@ const run_mode run_modes[] = {
         &source_check_output,                            // output
     },
     {
-        "--y4m",                             // option
-        "--y4m script.avs",                  // usage
-        4,                                   // usage_line
-        1,                                   // min_values
-        1,                                   // max_values
-        nullptr,                             // take_values
-        ACCEPTS_FRAMES | ACCEPTS_TIMECODES,  // accepts
-        &y4m_output,                         // output
+        "--y4m",                                                // option
+        "--y4m script.avs",                                     // usage
+        4,                                                      // usage_line
+        1,                                                      // min_values
+        1,                                                      // max_values
+        nullptr,                                                // take_values
+        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS,  // accepts
+        &y4m_output,                                            // output
     },
     {
-        "--y4m-skip-drop",                             // option
-        "--y4m-skip-drop fps_num fps_den script.avs",  // usage
-        5,                                             // usage_line
-        3,                                             // min_values
-        3,                                             // max_values
-        take_forced_frame_rate,                        // take_values
-        ACCEPTS_FRAMES | ACCEPTS_TIMECODES,            // accepts
-        &y4m_skip_drop_output,                         // output
+        "--y4m-skip-drop",                                      // option
+        "--y4m-skip-drop fps_num fps_den script.avs",           // usage
+        5,                                                      // usage_line
+        3,                                                      // min_values
+        3,                                                      // max_values
+        take_forced_frame_rate,                                 // take_values
+        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS,  // accepts
+        &y4m_skip_drop_output,                                  // output
     },
     {
         "--wav",             // option

@@ -16,6 +16,7 @@ struct run_options;
 enum {
     ACCEPTS_FRAMES = 1 << 0,     // --frames FIRST LAST
     ACCEPTS_TIMECODES = 1 << 1,  // --timecodes FILE
+    ACCEPTS_Y4M_TAGS = 1 << 2,   // --y4m-tags
 };
 
 // Lines 1 to 6 of the usage text are the original forms: callers of those

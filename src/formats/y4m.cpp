@@ -11,6 +11,7 @@
 #include "exit_status.h"
 #include "formats/pixel_format.h"
 #include "formats/timecodes.h"
+#include "formats/y4m_header.h"
 #include "pipe/stream_out.h"
 #include "pipe/stream_writer.h"
 #include "process_setup.h"
@@ -27,10 +28,37 @@ static const char* y4m_tag(const AVS_VideoInfo* vi) {
     return tag;
 }
 
-// Writes and flushes the stream header.
-static void write_y4m_header(const AVS_VideoInfo* vi, uint32_t fps_num, uint32_t fps_den, const char* tag) {
-    fprintf(stream_file(), "YUV4MPEG2 W%d H%d F%u:%u Ip A0:0 %s\n", vi->width, vi->height, (unsigned)fps_num,
-            (unsigned)fps_den, tag);
+// The header's properties of a frame; one that cannot be read is absent.
+static void read_header_props(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame,
+                              y4m_props* props) {
+    for (int i = 0; i < Y4M_PROP_COUNT; i++)
+        props->present[i] =
+            read_int_frame_prop(environment, frame, y4m_prop_keys[i], &props->value[i]) == FRAME_PROP_PRESENT;
+}
+
+static void say_header_notes(const y4m_header_line* line, const y4m_props* props, int frame) {
+    if (line->notes & Y4M_NOTE_SITING_KEPT) {
+        if (props->present[Y4M_CHROMA_LOCATION])
+            fprintf(stderr,
+                    "--y4m-tags: _ChromaLocation %lld of frame %d has no Y4M tag; the header says C420jpeg\n",
+                    (long long)props->value[Y4M_CHROMA_LOCATION], frame);
+        else
+            fprintf(stderr, "--y4m-tags: frame %d has no _ChromaLocation; the header says C420jpeg\n", frame);
+    }
+    if (line->notes & Y4M_NOTE_NO_XLENGTH)
+        fprintf(stderr, "--y4m-tags: XLENGTH left out: the header would pass %d bytes\n", Y4M_HEADER_CAP);
+    if (line->notes & Y4M_NOTE_NO_XCOLORRANGE)
+        fprintf(stderr, "--y4m-tags: XCOLORRANGE left out: the header would pass %d bytes\n", Y4M_HEADER_CAP);
+}
+
+// Writes and flushes the stream header. props: the first frame's, with
+// --y4m-tags; null: today's fixed tags.
+static void write_y4m_header(const run_job* job, const char* tag, const y4m_props* props, int64_t length) {
+    const AVS_VideoInfo* vi = job->script->video_info;
+    y4m_header_facts facts = {vi->width, vi->height, job->fps_num, job->fps_den, tag, props, length};
+    y4m_header_line line = build_y4m_header(&facts);
+    if (props != nullptr) say_header_notes(&line, props, job->first_frame);
+    fwrite(line.text, 1, (size_t)line.length, stream_file());
     flush_standard_output();
 }
 
@@ -73,13 +101,16 @@ struct pending_line {
 
 // With --timecodes: the file, the start of the frame held, and the status
 // of a line that could not be written (the next fetch stops the run with
-// it; the writer thread sets it).
+// it; the writer thread sets it). With --y4m-tags: the first frame's
+// properties, and those already said to change.
 struct y4m_state {
     bool timed;
     timecodes_file timecodes;
     double frame_start;
     pending_line lines[STREAM_WRITER_DEPTH];
     std::atomic<int> status;
+    y4m_props first_props;
+    int changes_said;
 };
 
 static AVS_VideoFrame* get_frame(run_job* job, int index) {
@@ -99,8 +130,9 @@ static int y4m_prepare(run_job* job) {
 // The timestamp file is emptied only once the clip's format is known to
 // fit, and before anything goes out, so that a file it cannot have leaves
 // the stream empty. Frames before a range take their time too: each is
-// fetched for its durations alone, before the stream starts.
-static int y4m_header(run_job* job) {
+// fetched for its durations alone, before the stream starts. known_length:
+// the stream holds every frame it is given (none is left out).
+static int header_with(run_job* job, bool known_length) {
     y4m_state* y4m = (y4m_state*)job->state;
     const AVS_VideoInfo* vi = job->script->video_info;
     const char* tag = y4m_tag(vi);
@@ -116,8 +148,36 @@ static int y4m_header(run_job* job) {
         int status = take_timecodes(&y4m->timecodes);
         if (status != STATUS_DONE) return status;
     }
-    write_y4m_header(vi, job->fps_num, job->fps_den, tag);
+    if (!job->y4m_tags) {
+        write_y4m_header(job, tag, nullptr, -1);
+        return STATUS_DONE;
+    }
+    // The tags come from the stream's first frame; the loop fetches it
+    // again (the library's cache holds it).
+    if (job->frame_count > 0) {
+        AVS_VideoFrame* frame = get_frame(job, job->first_frame);
+        if (frame == nullptr) return STATUS_FRAME_FAILED;
+        read_header_props(job->script->environment, frame, &y4m->first_props);
+        avs_library->avs_release_video_frame(frame);
+    }
+    write_y4m_header(job, tag, &y4m->first_props, known_length ? job->units : -1);
     return STATUS_DONE;
+}
+
+static int y4m_header(run_job* job) { return header_with(job, true); }
+static int y4m_skip_drop_header(run_job* job) { return header_with(job, false); }
+
+// The stream has one header: a property that moves later is said, once.
+static void note_changed_props(run_job* job, int64_t n, const AVS_VideoFrame* frame) {
+    y4m_state* y4m = (y4m_state*)job->state;
+    y4m_props props;
+    read_header_props(job->script->environment, frame, &props);
+    int changed = y4m_props_changed(&y4m->first_props, &props) & ~y4m->changes_said;
+    for (int i = 0; i < Y4M_PROP_COUNT; i++)
+        if (changed & 1 << i)
+            fprintf(stderr, "--y4m-tags: %s changes at frame %lld; the header keeps frame %d's\n",
+                    y4m_prop_keys[i], (long long)(job->first_frame + n), job->first_frame);
+    y4m->changes_said |= changed;
 }
 
 // Frames move the timeline in their order, written or left out.
@@ -162,6 +222,7 @@ static int describe_frame(run_job* job, int64_t n, unit* u) {
             return STATUS_FRAME_FAILED;
         }
     }
+    if (job->y4m_tags && n > 0) note_changed_props(job, n, u->frame);
     add_chunk_part(&u->chunk, frame_marker, 0, sizeof frame_marker - 1, 1);
     for (const plane_rows& rows : planes)
         add_chunk_part(&u->chunk, rows.first, rows.pitch, (size_t)rows.row_size, rows.height);
@@ -210,13 +271,13 @@ const output_steps y4m_output = {
 };
 
 const output_steps y4m_skip_drop_output = {
-    "zvk_render",         // progress_label
-    true,                 // streams
-    -1,                   // validation_blank: not set
-    sizeof(y4m_state),    // state_size
-    y4m_prepare,          // prepare
-    y4m_header,           // header
-    y4m_skip_drop_fetch,  // fetch
-    release_frame,        // release
-    y4m_finish,           // finish
+    "zvk_render",          // progress_label
+    true,                  // streams
+    -1,                    // validation_blank: not set
+    sizeof(y4m_state),     // state_size
+    y4m_prepare,           // prepare
+    y4m_skip_drop_header,  // header
+    y4m_skip_drop_fetch,   // fetch
+    release_frame,         // release
+    y4m_finish,            // finish
 };

@@ -46,6 +46,7 @@ struct run_job {
     uint32_t fps_den;
     const char* csv_path;        // validation: null when no CSV is asked for
     const char* timecodes_path;  // Y4M: the timestamp file, or null
+    bool y4m_tags;               // Y4M: the header carries the first frame's properties
     int64_t expected_source_id;
     int64_t units;  // frames, unless prepare says otherwise
     // Audio: the seconds of one unit and of them all, for progress shown

@@ -169,7 +169,9 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
         "       zvk_avs_runner --wav-extensible script.avs\n"
         "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n"
         "       zvk_avs_runner --mkv script.avs\n"
-        "       zvk_avs_runner --mkv-skip-drop script.avs\n";
+        "       zvk_avs_runner --mkv-skip-drop script.avs\n"
+        "       zvk_avs_runner --y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the "
+        "header)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

@@ -246,3 +246,37 @@ TEST_F(Y4m, ClosedStandardOutputDoesNotStopTheRun) {
 }
 
 }  // namespace
+
+// --y4m-tags: the header from the first frame of the stream, the frames
+// as without it, and what the header cannot carry said once.
+TEST_F(Y4m, TagsFromTheFirstFrameOfTheStream) {
+    std::string clip = script(
+        "frames = 5\n"
+        "prop _FieldBased @1- = int 1\n"
+        "prop _SARNum = int 16\n"
+        "prop _SARDen = int 11\n"
+        "prop _ChromaLocation = string left\n"  // another type: absent
+        "prop _ColorRange @1-2 = int 0\n"
+        "prop _ColorRange @3- = int 1\n"
+        "prop _SARDen @4 = int 15\n");
+    run_result r = run({"--y4m-tags", "--frames", "1", "4", "--y4m", clip});
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::string frames;
+    for (int f = 1; f <= 4; f++) frames += y4m_frame(f, planes_4x2_420);
+    EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ib A16:11 C420jpeg XCOLORRANGE=FULL XLENGTH=4\n" + frames);
+    EXPECT_EQ(diagnostic_lines(r.err),
+              "--y4m-tags: frame 1 has no _ChromaLocation; the header says C420jpeg\n"
+              "--y4m-tags: _ColorRange changes at frame 3; the header keeps frame 1's\n"
+              "--y4m-tags: _SARDen changes at frame 4; the header keeps frame 1's\n");
+    // No length where frames may be left out; a header without a clip's
+    // frames has no properties to read.
+    r = run(
+        {"--y4m-tags", "--y4m-skip-drop", "24", "1", script("frames = 2\nprop _ChromaLocation = int 2\n")});
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "YUV4MPEG2 W4 H2 F24:1 Ip A0:0 C420paldv\n");
+    EXPECT_EQ(diagnostic_lines(r.err), "");
+    r = run({"--y4m-tags", "--y4m", script("frames = 0\npixel_type = YUV422P10\n")});
+    EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C422p10 XLENGTH=0\n");
+    EXPECT_TRUE(fetched_frames(r.trace).empty());
+    // Only the Y4M forms take it.
+    EXPECT_EQ(run({"--y4m-tags", "--wav", clip}).status, 2);
+}

@@ -99,11 +99,13 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         request.when = c.when;
         request.signal_to_send = stop(c.signo);
         if (c.slow) request.read_chunk = 4000, request.read_pause_ms = 2;
+        std::string times = path("times.txt");
         run_result r = interrupted(
-            {"--y4m",
+            {"--timecodes", native_path(times), "--y4m",
              script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
             request);
         int done = item(progress_lines(r.err), -1).done;
+        EXPECT_EQ(read_lines(times).size(), (size_t)done + 1) << "a line per frame written";
         EXPECT_LT(done, 200);
         std::string expected = header;
         for (int f = 0; f < done; f++) expected += y4m_frame(f % 7, planes);

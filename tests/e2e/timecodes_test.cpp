@@ -2,7 +2,10 @@
 // written, at the frame's true time (per-frame durations, else the clip's
 // rate, dropped frames included), the CSV's failure rules, and mkvmerge
 // placing the frames of an x264 stream at those times.
+#include <signal.h>
 #include <stdlib.h>
+
+#include <random>
 
 #include "e2e_test.h"
 #include "expected_output.h"
@@ -98,6 +101,54 @@ TEST_F(Timecodes, FailuresFollowTheCsvRules) {
     EXPECT_EQ(diagnostic_lines(cut.err),
               "failed to write timecodes file: " + path("times.txt") + ": File too large\n");
     EXPECT_EQ(read_file(path("times.txt")), v2 + "0\n20\n40\n");
+}
+
+// Killed at a random moment, a run leaves a line for every frame its reader
+// received, and at most the line of the one frame being written beyond;
+// mkvmerge takes the frames received with that file. The frames go out by
+// the writer thread (slow fetches) or by the fetching thread (a slow
+// reader).
+TEST_F(Timecodes, KilledRunsLeaveALinePerFrameReceived) {
+    if (e2e.platform == "windows") GTEST_SKIP() << "SIGKILL and shell pipelines of Linux consumers";
+    const std::vector<plane_size> planes = yuv_planes(420, 64, 48, 1);
+    const std::string header = "YUV4MPEG2 W64 H48 F25:1 Ip A0:0 C420jpeg\n";
+    const size_t frame_size = y4m_frame(0, planes).size();
+    std::string slow_fetches =
+        script("width = 64\nheight = 48\nframes = 60\nframe_delay_ms = 4\n", "slow.avs");
+    std::string fast_fetches = script("width = 64\nheight = 48\nframes = 200\n", "fast.avs");
+    bool encoders = system("command -v x264 >/dev/null 2>&1 && command -v mkvmerge >/dev/null 2>&1") == 0;
+    unsigned seed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    for (int kill = 0; kill < 20; kill++) {
+        SCOPED_TRACE(kill);
+        bool slow_reader = kill % 2 == 1;
+        size_t frames = slow_reader ? 200 : 60;
+        size_t at = header.size() + std::uniform_int_distribution<size_t>(0, frames * frame_size / 2)(random);
+        std::string times = path("times.txt");
+        run_request request;
+        request.when = [at](const std::string& out, const std::string&) { return out.size() >= at; };
+        request.signal_to_send = SIGKILL;
+        if (slow_reader) request.read_chunk = 3000, request.read_pause_ms = 1;
+        run_result r =
+            run({"--timecodes", times, "--y4m", slow_reader ? fast_fetches : slow_fetches}, request);
+        ASSERT_GE(r.out.size(), header.size());
+        size_t received = (r.out.size() - header.size()) / frame_size;
+        std::vector<std::string> lines = read_lines(times);
+        ASSERT_GE(lines.size(), 1u);
+        EXPECT_EQ(lines[0], "# timestamp format v2");
+        EXPECT_GE(lines.size() - 1, received) << r.out.size() << " bytes received";
+        EXPECT_LE(lines.size() - 1, received + 1) << r.out.size() << " bytes received";
+        // A few are muxed: mkvmerge refuses a file with fewer lines than frames.
+        if (!encoders || received == 0 || kill % 5 != 0) continue;
+        write_file(path("got.y4m"), r.out.substr(0, header.size() + received * frame_size));
+        int status = 0;
+        shell_output("cd " + shell_quote(dir) +
+                         " && rm -f v.264 v.mkv && x264 --demuxer y4m -o v.264 got.y4m 2>/dev/null && "
+                         "mkvmerge -q -o v.mkv --timestamps 0:times.txt v.264",
+                     &status);
+        EXPECT_EQ(status, 0);
+    }
 }
 
 TEST_F(Timecodes, OnlyWithTheY4mModes) {

@@ -97,8 +97,8 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
     if (validation_blank >= 0) {
         AVS_Value blank = make_value('b');
         blank.d.boolean = validation_blank != 0;
+        // No line of its own in the log: its last line stays the environment's.
         if (avs->avs_set_var(environment, "zvk_validation_blank", blank) == 0) {
-            log_checkpoint(log, "failed: validation variable");
             fprintf(stderr, "failed to set validation source mode\n");
             return unwind(STATUS_CANNOT_START, environment);
         }

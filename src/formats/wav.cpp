@@ -171,18 +171,6 @@ static int prepare_stream(run_job* job, wav_header header) {
     int64_t data_size = block_align * total;
     bool fits_riff = data_size <= riff_max_data_size;
 
-    // Before the header: a run that cannot buffer the audio writes nothing
-    // a consumer would take for the start of a stream.
-    // At most 65535 x 65536 bytes each, which fits a 32-bit size.
-    size_t buffer_size = (size_t)block_align * (size_t)WAV_CHUNK_SAMPLES;
-    wav->buffers[0] = (unsigned char*)malloc(buffer_size);
-    if (wav->buffers[0] == nullptr) {
-        fprintf(stderr, "failed to allocate audio buffer\n");
-        return STATUS_NO_AUDIO_BUFFER;
-    }
-    wav->buffers[1] = (unsigned char*)malloc(buffer_size);
-    wav->buffer_count = wav->buffers[1] != nullptr ? 2 : 1;
-
     if (fits_riff) {
         write_tag("RIFF");
         write_le32((uint32_t)(data_size + riff_overhead(fmt_size)));
@@ -202,6 +190,18 @@ static int prepare_stream(run_job* job, wav_header header) {
     write_format_chunk(vi, fmt_size, block_align, bytes_per_sample);
     write_tag("data");
     write_le32(fits_riff ? (uint32_t)data_size : 0xFFFFFFFFu);
+
+    // After the header, which callers of a run that fails with status 10
+    // find on standard output. At most 65535 x 65536 bytes each, which fits
+    // a 32-bit size.
+    size_t buffer_size = (size_t)block_align * (size_t)WAV_CHUNK_SAMPLES;
+    wav->buffers[0] = (unsigned char*)malloc(buffer_size);
+    if (wav->buffers[0] == nullptr) {
+        fprintf(stderr, "failed to allocate audio buffer\n");
+        return STATUS_NO_AUDIO_BUFFER;
+    }
+    wav->buffers[1] = (unsigned char*)malloc(buffer_size);
+    wav->buffer_count = wav->buffers[1] != nullptr ? 2 : 1;
 
     wav->block_align = block_align;
     job->units = (total + WAV_CHUNK_SAMPLES - 1) / WAV_CHUNK_SAMPLES;

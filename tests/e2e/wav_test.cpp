@@ -185,9 +185,7 @@ TEST_F(Wav, ClipsTheHeaderCannotDescribe) {
     // Its 4 GiB sample buffer is out of a 32-bit program's reach.
     run_result wide = run({"--wav", script(audio("int32", 16383, 8000, 0))});
     EXPECT_EQ(wide.status, e2e.width == "32-bit" ? 10 : 0);
-    // A stream that cannot follow gets no header either.
-    EXPECT_EQ(wide.out,
-              e2e.width == "32-bit" ? "" : wav_header(1, 16383, 8000, 8000u * 65532u, 65532, 32, 0));
+    EXPECT_EQ(wide.out, wav_header(1, 16383, 8000, 8000u * 65532u, 65532, 32, 0));
     run_result fast = run({"--wav", script(audio("int16", 2, 1073741823, 0))});
     EXPECT_EQ(fast.status, 0);
     EXPECT_EQ(fast.out, wav_header(1, 2, 1073741823, 4294967292u, 4, 16, 0));

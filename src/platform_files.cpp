@@ -109,6 +109,13 @@ void remove_path(const char* path) {
 
 FILE* stream_of_descriptor(int fd) { return _fdopen(fd, "ab"); }
 
+bool is_directory(const char* path) {
+    wchar_t* wide = wide_path(path);
+    DWORD attributes = wide != nullptr ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    free(wide);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 #else
 
 #include <fcntl.h>
@@ -159,6 +166,11 @@ bool close_descriptor(int fd) { return close(fd) == 0; }
 void remove_path(const char* path) { unlink(path); }
 
 FILE* stream_of_descriptor(int fd) { return fdopen(fd, "ab"); }
+
+bool is_directory(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
 
 #endif
 

@@ -48,6 +48,9 @@ bool close_descriptor(int fd);
 // Removes a file by name.
 void remove_path(const char* path);
 
+// Whether the path names a directory.
+bool is_directory(const char* path);
+
 // A buffered stream over an open descriptor, which it then owns.
 FILE* stream_of_descriptor(int fd);
 

@@ -1,10 +1,12 @@
 #include "avs/import_script.h"
 
+#include <errno.h>
 #include <string.h>
 
 #include "avs/avs_library.h"
 #include "checkpoint_log.h"
 #include "exit_status.h"
+#include "platform_files.h"
 
 static AVS_Value make_value(short type) {
     AVS_Value value;
@@ -105,6 +107,12 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
     }
 
     log_checkpoint(log, "import: script");
+    // AviSynth+ 3.7.5 aborts the process when it imports a directory.
+    if (is_directory(settings->script_path)) {
+        log_checkpoint(log, "failed: import");
+        fprintf(stderr, "Import: couldn't open \"%s\": %s\n", settings->script_path, strerror(EISDIR));
+        return unwind(STATUS_IMPORT_FAILED, environment);
+    }
     AVS_Value result = invoke_import(environment, settings->script_path);
 
     if (result.type == 'e') {

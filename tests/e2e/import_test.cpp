@@ -1,5 +1,7 @@
 // The environment and the import: each early failure's message and status,
 // and what is released on its way out.
+#include <filesystem>
+
 #include "e2e_test.h"
 
 namespace {
@@ -92,6 +94,33 @@ TEST_F(Import, ClipIsTakenAndNeverReleased) {
                                         "invoke Import s " + clip + " array_size=0 names=null", "take_clip",
                                         "release_value c", "get_video_info"}));
     expect_clip_kept(r);
+}
+
+// A directory is refused as an import that cannot open its file, before
+// the library is asked to import it, in every form.
+TEST_F(Import, DirectoryIsAnImportThatCannotOpenItsFile) {
+    std::string folder = path("folder.avs");
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
+    std::string native = native_path(folder);
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--validate", native, native_path(path("f.csv"))},
+                                               {"--validate-real", native},
+                                               {"--check-source", "0", native},
+                                               {"--y4m", native},
+                                               {"--y4m-skip-drop", "1", "1", native},
+                                               {"--wav", native},
+                                               {"--rf64", native},
+                                               {"--wav-extensible", native},
+                                               {"--info", native}}) {
+        SCOPED_TRACE(args[0]);
+        run_result r = run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Import: couldn't open \"" + native + "\": Is a directory\n");
+        EXPECT_EQ(r.out, "");
+        EXPECT_TRUE(trace_with(r.trace, "invoke").empty()) << "the library was asked";
+        EXPECT_EQ(item(r.trace, -1), "delete_env");
+    }
+    EXPECT_EQ(item(read_lines(path("f.csv.runner.log")), -1), "failed: import");
 }
 
 TEST_F(Import, UnreadableScriptIsTheLibrarysError) {

@@ -59,6 +59,26 @@ TEST_F(RealFailures, LibraryAndRunnerRefusals) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "Import: couldn't open \"" + native_path(path("missing.avs")) + "\"\n");
     EXPECT_EQ(missing.out, "");
+    // The library aborts on a directory: the runner refuses it as it refuses
+    // a file it cannot open, in every form.
+    std::filesystem::create_directory(path("folder.avs"));
+    std::string folder = native_path(path("folder.avs"));
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--validate", folder},
+                                               {"--validate-real", folder, native_path(path("f.csv"))},
+                                               {"--check-source", "0", folder},
+                                               {"--y4m", folder},
+                                               {"--y4m-skip-drop", "1", "1", folder},
+                                               {"--wav", folder},
+                                               {"--rf64", folder},
+                                               {"--wav-extensible", folder},
+                                               {"--info", folder}}) {
+        SCOPED_TRACE(args[0]);
+        run_result r = run(args, real());
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Import: couldn't open \"" + folder + "\": Is a directory\n");
+    }
 }
 
 // Only libavisynth.so.N, as a package without its development link leaves

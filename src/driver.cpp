@@ -76,8 +76,8 @@ static int claim_output_files(const run_options* options, const char** log_path)
 
 int drive_run(const run_options* options) {
     const output_steps* output = options->mode->output;
-    if (output->streams) {
-        FILE* stream = take_stdout_for_stream();
+    if (output->guards_stdout) {
+        FILE* stream = take_stdout_for_stream(output->streams);
         if (stream == nullptr) {
             fprintf(stderr, "failed to set binary stdout mode\n");
             return STATUS_CANNOT_START;

@@ -24,14 +24,14 @@ static std::atomic<int> interruption(0);
 
 #if defined(_WIN32)
 
-FILE* take_stdout_for_stream(void) {
+FILE* take_stdout_for_stream(bool binary) {
     int kept = _dup(_fileno(stdout));
-    FILE* stream = kept >= 0 ? _fdopen(kept, "wb") : nullptr;
+    FILE* stream = kept >= 0 ? _fdopen(kept, binary ? "wb" : "w") : nullptr;
     if (stream == nullptr) {
         if (kept >= 0) _close(kept);
         stream = stdout;
     }
-    if (_setmode(_fileno(stream), _O_BINARY) == -1) return nullptr;
+    if (binary && _setmode(_fileno(stream), _O_BINARY) == -1) return nullptr;
     // The C runtime's 4 KiB buffer would cut a frame into many small writes.
     setvbuf(stream, nullptr, _IOFBF, 1 << 16);
     if (stream != stdout && _dup2(_fileno(stderr), _fileno(stdout)) == 0)
@@ -41,7 +41,7 @@ FILE* take_stdout_for_stream(void) {
 
 #else
 
-FILE* take_stdout_for_stream(void) {
+FILE* take_stdout_for_stream(bool) {
     // Above the standard three, and not inherited by what the library starts.
     int kept = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
     FILE* stream = kept >= 0 ? fdopen(kept, "wb") : nullptr;

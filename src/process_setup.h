@@ -6,13 +6,13 @@
 
 #include <stdio.h>
 
-// The stream forms: standard output's descriptor becomes the stream's own,
-// in binary mode, and descriptor 1 (on Windows also the process's standard
-// output handle) turns into standard error, so that a plugin's or the
-// library's prints cannot land among the stream's bytes. Returns the
-// stream's file (standard output itself where no descriptor is to be had),
-// or null when the platform refuses binary mode.
-FILE* take_stdout_for_stream(void);
+// The stream forms (and --info): standard output's descriptor becomes the
+// output's own, in binary mode for a stream, and descriptor 1 (on Windows
+// also the process's standard output handle) turns into standard error, so
+// that a plugin's or the library's prints cannot land among the output's
+// bytes. Returns the output's file (standard output itself where no
+// descriptor is to be had), or null when the platform refuses binary mode.
+FILE* take_stdout_for_stream(bool binary);
 
 // Whether standard error is a terminal that takes a line rewritten in place
 // (a carriage return and the escapes to move up and clear a line): not a

@@ -248,6 +248,7 @@ static int mkv_finish(run_job* job, int status) {
 const output_steps mkv_output = {
     "zvk_render",       // progress_label
     true,               // streams
+    true,               // guards_stdout
     -1,                 // validation_blank: not set
     sizeof(mkv_state),  // state_size
     mkv_prepare,        // prepare
@@ -260,6 +261,7 @@ const output_steps mkv_output = {
 const output_steps mkv_skip_drop_output = {
     "zvk_render",         // progress_label
     true,                 // streams
+    true,                 // guards_stdout
     -1,                   // validation_blank: not set
     sizeof(mkv_state),    // state_size
     mkv_prepare,          // prepare

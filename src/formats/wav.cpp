@@ -242,6 +242,7 @@ static int wav_finish(run_job* job, int status) {
 const output_steps wav_output = {
     nullptr,            // progress_label: none
     true,               // streams
+    true,               // guards_stdout
     -1,                 // validation_blank: not set
     sizeof(wav_state),  // state_size
     wav_prepare,        // prepare
@@ -254,6 +255,7 @@ const output_steps wav_output = {
 const output_steps rf64_output = {
     nullptr,            // progress_label: none
     true,               // streams
+    true,               // guards_stdout
     -1,                 // validation_blank: not set
     sizeof(wav_state),  // state_size
     rf64_prepare,       // prepare
@@ -266,6 +268,7 @@ const output_steps rf64_output = {
 const output_steps wav_extensible_output = {
     nullptr,                 // progress_label: none
     true,                    // streams
+    true,                    // guards_stdout
     -1,                      // validation_blank: not set
     sizeof(wav_state),       // state_size
     wav_extensible_prepare,  // prepare

@@ -261,6 +261,7 @@ static int y4m_finish(run_job* job, int status) {
 const output_steps y4m_output = {
     "zvk_render",       // progress_label
     true,               // streams
+    true,               // guards_stdout
     -1,                 // validation_blank: not set
     sizeof(y4m_state),  // state_size
     y4m_prepare,        // prepare
@@ -273,6 +274,7 @@ const output_steps y4m_output = {
 const output_steps y4m_skip_drop_output = {
     "zvk_render",          // progress_label
     true,                  // streams
+    true,                  // guards_stdout
     -1,                    // validation_blank: not set
     sizeof(y4m_state),     // state_size
     y4m_prepare,           // prepare

@@ -60,6 +60,7 @@ static int source_finish(run_job* job, int status) {
 const output_steps source_check_output = {
     nullptr,               // progress_label: none
     false,                 // streams
+    false,                 // guards_stdout
     -1,                    // validation_blank: not set
     sizeof(source_check),  // state_size
     source_prepare,        // prepare

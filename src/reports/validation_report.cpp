@@ -183,6 +183,7 @@ static int validation_finish(run_job* job, int status) {
 const output_steps validate_output = {
     "zvk_progress",             // progress_label
     false,                      // streams
+    false,                      // guards_stdout
     1,                          // validation_blank
     sizeof(validation_report),  // state_size
     validation_prepare,         // prepare
@@ -195,6 +196,7 @@ const output_steps validate_output = {
 const output_steps validate_real_output = {
     "zvk_progress",             // progress_label
     false,                      // streams
+    false,                      // guards_stdout
     0,                          // validation_blank
     sizeof(validation_report),  // state_size
     validation_prepare,         // prepare

@@ -61,7 +61,11 @@ struct run_job {
 struct output_steps {
     const char* progress_label;  // null: no progress lines
     bool streams;                // binary standard output, written by the writer thread
-    int validation_blank;        // zvk_validation_blank set to this before the import; -1: not set
+    // Standard output is the output's own descriptor, and the library's
+    // prints go to standard error (every stream, and a report that is one
+    // document, as --info's JSON).
+    bool guards_stdout;
+    int validation_blank;  // zvk_validation_blank set to this before the import; -1: not set
     size_t state_size;
     int (*prepare)(run_job* job);
     int (*header)(run_job* job);

@@ -4,6 +4,7 @@
 // other modes keep standard output as it was.
 #include "e2e_test.h"
 #include "expected_output.h"
+#include "json_check.h"
 
 namespace {
 
@@ -46,6 +47,15 @@ TEST_F(ChattyLibrary, StreamsStayByteIdenticalAndTheTextGoesToStandardError) {
             count_of(r.err, "plugin says hello (frame)\n") + count_of(r.err, "plugin says hello (audio)\n"),
             c.fetches);
     }
+}
+
+// --info's standard output is one JSON document: the text goes to standard
+// error, as in the stream modes.
+TEST_F(ChattyLibrary, InfoStaysOneJsonDocument) {
+    run_result r = run({"--info", script("frames = 2\nstdout_text = plugin says hello\n")});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(count_of(r.err, "plugin says hello (import)\n"), 1u);
+    expect_json(r.out, run({"--info", script("frames = 2\n", "quiet.avs")}).out, path("info.json"));
 }
 
 TEST_F(ChattyLibrary, ReportsKeepStandardOutput) {

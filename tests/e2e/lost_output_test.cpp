@@ -110,8 +110,10 @@ TEST_F(LostOutput, ReportsThatCannotBeWrittenFail) {
     if (windows()) GTEST_SKIP() << "/dev/full is not a Windows file";
     std::string clip = script("frames = 3\nprop zvk_source_id = int 7\n");
     std::string csv = path("frames.csv");
-    const std::vector<std::vector<std::string>> cases = {
-        {"--validate", clip}, {"--validate-real", clip, csv}, {"--check-source", "7", clip}};
+    const std::vector<std::vector<std::string>> cases = {{"--validate", clip},
+                                                         {"--validate-real", clip, csv},
+                                                         {"--check-source", "7", clip},
+                                                         {"--info", clip}};
     for (const std::vector<std::string>& args : cases) {
         SCOPED_TRACE(args[0]);
         run_request request;

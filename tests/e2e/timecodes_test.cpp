@@ -91,6 +91,10 @@ TEST_F(Timecodes, FailuresFollowTheCsvRules) {
     EXPECT_EQ(unopened.err, "failed to open timecodes file for writing: " + native_path(missing) +
                                 ": No such file or directory\n");
     EXPECT_EQ(unopened.out, "");
+    run_result unnamed = run({"--timecodes", "", "--y4m", script(clip)});
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_EQ(unnamed.err, "timecodes file needs a file name, not an empty path\n");
+    EXPECT_TRUE(unnamed.trace.empty()) << "the library was loaded";
 
     // A disk that fills after a few lines: no line is left cut.
     if (e2e.platform != "linux") return;

@@ -10,7 +10,8 @@
 //                  [--real-library=DIR]
 //   zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH
 //                  [--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N]
-//                  [--only=8-bit,10-bit,Blur] [--consumers=cat,ffmpeg,x264,slow]
+//                  [--only=8-bit,10-bit,Blur,16x8] [--tiny-frames=N]
+//                  [--consumers=cat,ffmpeg,x264,slow,file,null]
 //
 // With the real AviSynth+ library (--real-library, the directory that holds
 // it), the y4m mode also times a cheap source and a filtered one: fetching
@@ -21,9 +22,10 @@
 //
 // The consumers mode pipes the runner's --y4m stream, and the plain writer's
 // (bench/plain_writer.cpp: rows copied into a 4 KiB stdio buffer), into real
-// consumers (cat, ffmpeg, x264, and a slow reader that hashes every byte)
-// and compares the wall times of the whole pipelines: 1080p frames of 8 and
-// 10 bits that are not cache-hot, and a filtered script. --before adds
+// consumers (cat, ffmpeg, x264, and a slow reader that hashes every byte),
+// or into a file and the null device, and compares the wall times of the
+// whole pipelines and the writers' CPU times: 1080p frames of 8 and 10 bits
+// that are not cache-hot, a filtered script, and tiny 16x8 frames. --before adds
 // another runner binary (the one before a change) to the same rounds.
 #include <errno.h>
 #include <fcntl.h>
@@ -56,6 +58,7 @@ struct options {
     std::string before;         // another runner, for the consumers mode
     std::string only;           // sources of the consumers mode to run; empty: all
     std::string consumers;      // and consumers, by their first word; empty: all
+    int tiny_frames = 200000;   // of the consumers mode's 16x8 source
 };
 
 struct measurement {
@@ -254,7 +257,8 @@ bool have_program(const char* name) {
 // end, with standard output and error on the null device.
 struct consumer {
     const char* name;
-    std::vector<const char*> command;  // empty: the slow reader below
+    std::vector<const char*> command;  // empty: the slow reader below, or a sink
+    const char* sink;                  // a file the writer writes itself, or null
 };
 
 // A reader slower than the pipe: 4 KiB reads, every byte hashed.
@@ -272,6 +276,7 @@ void slow_reader(void) {
 
 struct pipeline_result {
     double seconds;
+    double writer_cpu_seconds;
     int writer_status;
     int consumer_status;
 };
@@ -284,11 +289,17 @@ struct writer {
 };
 
 pipeline_result run_pipeline(const writer& w, const std::string& script, const std::string& library,
-                             const consumer& c) {
+                             const consumer& c, const std::string& dir) {
     int fds[2];
     if (pipe(fds) != 0) abort();
+    std::string sink_path = c.sink == nullptr ? "" : c.sink[0] == '/' ? c.sink : dir + "/" + c.sink;
     double start = now_seconds();
     pid_t writer_pid = start_writer(fds, [&]() {
+        if (!sink_path.empty()) {
+            int out = open(sink_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            dup2(out, 1);
+            close(out);
+        }
         setenv("LD_LIBRARY_PATH", library.c_str(), 1);
         unsetenv("ZVK_STANDIN_TRACE");
         if (w.runner)
@@ -296,7 +307,8 @@ pipeline_result run_pipeline(const writer& w, const std::string& script, const s
         else
             execl(w.path.c_str(), w.path.c_str(), script.c_str(), (char*)nullptr);
     });
-    pid_t consumer_pid = fork();
+    pid_t consumer_pid = -1;
+    if (sink_path.empty()) consumer_pid = fork();
     if (consumer_pid == 0) {
         close(fds[1]);
         dup2(fds[0], 0);
@@ -313,13 +325,27 @@ pipeline_result run_pipeline(const writer& w, const std::string& script, const s
     close(fds[0]);
     close(fds[1]);
     int writer_status = 0, consumer_status = 0;
-    waitpid(writer_pid, &writer_status, 0);
-    waitpid(consumer_pid, &consumer_status, 0);
+    struct rusage usage;
+    wait4(writer_pid, &writer_status, 0, &usage);
+    if (consumer_pid > 0) waitpid(consumer_pid, &consumer_status, 0);
     pipeline_result r;
     r.seconds = now_seconds() - start;
+    r.writer_cpu_seconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 + usage.ru_stime.tv_sec +
+                           usage.ru_stime.tv_usec / 1e6;
     r.writer_status = WIFEXITED(writer_status) ? WEXITSTATUS(writer_status) : -1;
     r.consumer_status = WIFEXITED(consumer_status) ? WEXITSTATUS(consumer_status) : -1;
     return r;
+}
+
+// The quartiles of the rounds' runner / plain ratios: how far one pair of
+// the row strays from the next.
+std::string ratio_spread(const std::vector<double>& runner, const std::vector<double>& plain) {
+    std::vector<double> ratios;
+    for (size_t i = 0; i < runner.size() && i < plain.size(); i++) ratios.push_back(runner[i] / plain[i]);
+    std::sort(ratios.begin(), ratios.end());
+    char text[64];
+    snprintf(text, sizeof text, "%.2f-%.2f", ratios[ratios.size() / 4], ratios[(3 * ratios.size()) / 4]);
+    return text;
 }
 
 std::string load_average(void) {
@@ -368,6 +394,17 @@ int bench_consumers(const options& o) {
         sources.push_back({"8-bit", distinct("YV12"), real ? o.real_library : standin});
     if (listed(o.only, "10-bit"))
         sources.push_back({"10-bit", distinct("YUV420P10"), real ? o.real_library : standin});
+    if (listed(o.only, "16x8")) {
+        // Tiny frames: the cost of each frame's hand-over and write call,
+        // not of its bytes.
+        std::string frames = std::to_string(o.tiny_frames);
+        sources.push_back(
+            {"16x8",
+             real ? "ColorBars(width=16, height=8, pixel_type=\"YV12\").KillAudio().Trim(0, " +
+                        std::to_string(o.tiny_frames - 1) + ")\n"
+                  : "width = 16\nheight = 8\npixel_type = YV12\nfps = 25/1\nframes = " + frames + "\n",
+             real ? o.real_library : standin});
+    }
     if (real && listed(o.only, "Blur"))
         sources.push_back({"Blur",
                            "ColorBars(width=1920, height=1080, pixel_type=\"YV12\").KillAudio().Trim(0, " +
@@ -380,35 +417,50 @@ int bench_consumers(const options& o) {
         fclose(f);
         sources[i].text = path;
     }
-    std::vector<consumer> consumers = {{"cat", {"cat"}}};
+    std::vector<consumer> consumers = {{"cat", {"cat"}, nullptr}};
     if (have_program("ffmpeg"))
         consumers.push_back({"ffmpeg -f null",
-                             {"ffmpeg", "-v", "error", "-f", "yuv4mpegpipe", "-i", "-", "-f", "null", "-"}});
+                             {"ffmpeg", "-v", "error", "-f", "yuv4mpegpipe", "-i", "-", "-f", "null", "-"},
+                             nullptr});
     if (have_program("x264"))
         consumers.push_back(
             {"x264 ultrafast",
-             {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"}});
-    consumers.push_back({"slow reader", {}});
+             {"x264", "--quiet", "--demuxer", "y4m", "--preset", "ultrafast", "-o", "/dev/null", "-"},
+             nullptr});
+    consumers.push_back({"slow reader", {}, nullptr});
+    // In memory where it can be: the writer's costs, not the disk's.
+    static std::string file_sink =
+        access("/dev/shm", W_OK) == 0 ? "/dev/shm/zvk_bench_stream.y4m" : "stream.y4m";
+    consumers.push_back({"file", {}, file_sink.c_str()});
+    consumers.push_back({"/dev/null", {}, "/dev/null"});
     for (size_t c = consumers.size(); c-- > 0;) {
         std::string name = consumers[c].name;
-        if (!listed(o.consumers, name.substr(0, name.find(' ')))) consumers.erase(consumers.begin() + c);
+        std::string word = name == "/dev/null" ? "null" : name.substr(0, name.find(' '));
+        if (!listed(o.consumers, word)) consumers.erase(consumers.begin() + c);
     }
     std::vector<writer> writers = {{o.runner, true}, {o.plain, false}};
     if (!o.before.empty()) writers.push_back({o.before, true});
-    // times[source][consumer][writer]: the runs' seconds
+    // times[source][consumer][writer]: the runs' seconds, and the writer's
+    // CPU seconds
     std::vector<std::vector<std::vector<std::vector<double>>>> times(
         sources.size(), std::vector<std::vector<std::vector<double>>>(
                             consumers.size(), std::vector<std::vector<double>>(writers.size())));
+    auto cpu = times;
+    // The writer sets the pace only where the consumer is fast: the
+    // filtered and the tiny sources go to those alone.
+    auto consumer_fits = [](const std::string& source, const consumer& c) {
+        bool paced_by_consumer = strcmp(c.name, "x264 ultrafast") == 0 || strcmp(c.name, "slow reader") == 0;
+        return !paced_by_consumer || (source != "Blur" && source != "16x8");
+    };
     std::string load_before = load_average();
     for (int run = 0; run < o.runs; run++) {
         for (size_t s = 0; s < sources.size(); s++) {
-            // The filtered script shows the overlap, not the consumer: cat only.
-            size_t consumer_count = sources[s].name == "Blur" ? 1 : consumers.size();
-            for (size_t c = 0; c < consumer_count; c++) {
+            for (size_t c = 0; c < consumers.size(); c++) {
+                if (!consumer_fits(sources[s].name, consumers[c])) continue;
                 for (size_t k = 0; k < writers.size(); k++) {
                     size_t w = (k + run) % writers.size();
                     pipeline_result r =
-                        run_pipeline(writers[w], sources[s].text, sources[s].library, consumers[c]);
+                        run_pipeline(writers[w], sources[s].text, sources[s].library, consumers[c], dir);
                     if (r.writer_status != 0 || r.consumer_status != 0) {
                         fprintf(stderr, "%s | %s on %s failed: statuses %d and %d\n", writers[w].path.c_str(),
                                 consumers[c].name, sources[s].name.c_str(), r.writer_status,
@@ -416,6 +468,7 @@ int bench_consumers(const options& o) {
                         return 1;
                     }
                     times[s][c][w].push_back(r.seconds);
+                    cpu[s][c][w].push_back(r.writer_cpu_seconds);
                 }
             }
         }
@@ -424,25 +477,30 @@ int bench_consumers(const options& o) {
             "%s 1920x1080, %d frames, medians of %d interleaved runs (seconds); load before %s, after %s\n",
             real ? "real AviSynth+" : "stand-in", o.frames, run + 1, load_before.c_str(),
             load_average().c_str());
-        printf("| source | consumer | runner | plain writer | runner / plain |%s\n",
-               o.before.empty() ? "" : " runner before | before / plain |");
-        printf("|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|");
+        printf(
+            "| source | consumer | runner | plain writer | runner / plain | pairs' quartiles | runner CPU | "
+            "plain CPU |%s\n",
+            o.before.empty() ? "" : " runner before | before / plain | before's quartiles | before CPU |");
+        printf("|---|---|---|---|---|---|---|---|%s\n", o.before.empty() ? "" : "---|---|---|---|");
         for (size_t s = 0; s < sources.size(); s++) {
             for (size_t c = 0; c < consumers.size(); c++) {
                 if (times[s][c][0].empty()) continue;
                 double runner = median(times[s][c][0]), plain = median(times[s][c][1]);
-                printf("| %s | %s | %.3f | %.3f | %.3f |", sources[s].name.c_str(), consumers[c].name, runner,
-                       plain, runner / plain);
+                printf("| %s | %s | %.3f | %.3f | %.3f | %s | %.3f | %.3f |", sources[s].name.c_str(),
+                       consumers[c].name, runner, plain, runner / plain,
+                       ratio_spread(times[s][c][0], times[s][c][1]).c_str(), median(cpu[s][c][0]),
+                       median(cpu[s][c][1]));
                 if (!o.before.empty()) {
                     double before = median(times[s][c][2]);
-                    printf(" %.3f | %.3f |", before, before / plain);
+                    printf(" %.3f | %.3f | %s | %.3f |", before, before / plain,
+                           ratio_spread(times[s][c][2], times[s][c][1]).c_str(), median(cpu[s][c][2]));
                 }
                 printf("\n");
             }
         }
         fflush(stdout);
     }
-    std::string cleanup = "rm -rf " + dir;
+    std::string cleanup = "rm -rf " + dir + " /dev/shm/zvk_bench_stream.y4m";
     return system(cleanup.c_str()) == 0 ? 0 : 1;
 }
 
@@ -481,6 +539,8 @@ int main(int argc, char** argv) {
             o.only = v;
         else if ((v = value("--consumers=")) != nullptr)
             o.consumers = v;
+        else if ((v = value("--tiny-frames=")) != nullptr)
+            o.tiny_frames = atoi(v);
         else if ((v = value("--sizes=")) != nullptr) {
             for (char* p = (char*)v; *p != '\0'; p += *p == ',') o.sizes.push_back(strtoul(p, &p, 10));
         } else {
@@ -493,12 +553,12 @@ int main(int argc, char** argv) {
         return bench_consumers(o);
     }
     if (o.runner.empty() || o.standin.empty() || (o.mode != "y4m" && o.mode != "wav")) {
-        fprintf(
-            stderr,
-            "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
-            "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
-            "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
-            "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B]\n");
+        fprintf(stderr,
+                "usage: zvk_pipe_bench --runner=PATH --standin=DIR [--mode=y4m|wav] [--runs=N] "
+                "[--frames=N] [--big-frames=N] [--seconds=N] [--sizes=A,B,...] [--real-library=DIR]\n"
+                "       zvk_pipe_bench --mode=consumers --runner=PATH --standin=DIR --plain=PATH "
+                "[--before=PATH] [--real-library=DIR] [--runs=N] [--frames=N] [--only=A,B] [--consumers=A,B] "
+                "[--tiny-frames=N]\n");
         return 2;
     }
     signal(SIGPIPE, SIG_IGN);
@@ -582,6 +642,6 @@ int main(int argc, char** argv) {
         printf("  runner peak resident memory, %d frames: %ld KiB\n", o.big_frames, big.max_rss_kib);
     }
     if (o.mode == "y4m" && !o.real_library.empty()) bench_real_library(o, dir);
-    std::string cleanup = "rm -rf " + dir;
+    std::string cleanup = "rm -rf " + dir + " /dev/shm/zvk_bench_stream.y4m";
     return system(cleanup.c_str()) == 0 ? 0 : 1;
 }

@@ -78,14 +78,10 @@ void write_stream_chunk(const stream_chunk* chunk) {
 
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/ioctl.h>
-#include <sys/resource.h>
 #include <sys/uio.h>
-#include <time.h>
 #include <unistd.h>
 
 #include "clock.h"
-#include "pipe/pipe_pacer.h"
 #include "pipe/write_size_tuner.h"
 
 // Rows of a padded plane each take a segment: a large write of narrow rows
@@ -97,71 +93,18 @@ static int held_count = 0;
 static size_t held_bytes = 0;
 static write_size_tuner tuner;
 static bool tuner_started = false;
-static pipe_pacer pacer;
 // When the stream's wall time last went to the tuner: the start of the
 // chunk, or the end of its last write.
 static double timed_until = 0.0;
 
-// The times this thread has waited so far, in the pipe or elsewhere (its
-// voluntary context switches); -1 where the system does not say.
-static long thread_waits(void) {
-#if defined(RUSAGE_THREAD)
-    struct rusage usage;
-    if (getrusage(RUSAGE_THREAD, &usage) == 0) return usage.ru_nvcsw;
-#endif
-    return -1;
-}
-
-static void sleep_seconds(double seconds) {
-    struct timespec pause;
-    pause.tv_sec = (time_t)seconds;
-    pause.tv_nsec = (long)((seconds - (double)pause.tv_sec) * 1e9);
-    nanosleep(&pause, nullptr);
-}
-
-// Before a paced write: looks at the pipe, and sleeps, until bytes fit
-// under the pacer's ceiling or pacing ends.
-static void make_room(int descriptor, size_t bytes) {
-    while (!pacer_fits(&pacer, bytes)) {
-        int queued = 0;
-        if (ioctl(descriptor, FIONREAD, &queued) != 0 || queued < 0) {
-            pacer_stop(&pacer);
-            return;
-        }
-        double seconds = pacer_look(&pacer, (size_t)queued, monotonic_seconds(), bytes);
-        if (seconds > 0) sleep_seconds(seconds);
-    }
-}
-
-// A paced write copies its rows into a buffer of one page first: the kernel
-// then copies from the cache while it holds the pipe's lock, for which the
-// reader waits. Straight from a frame that is not in the caches, a slow
-// reader took a twentieth longer.
-static void stage_held(void) {
-    static unsigned char staging[PACED_WRITE_SIZE];
-    size_t at = 0;
-    for (int i = 0; i < held_count; i++) {
-        memcpy(staging + at, held[i].iov_base, held[i].iov_len);
-        at += held[i].iov_len;
-    }
-    held[0].iov_base = staging;
-    held[0].iov_len = at;
-    held_count = 1;
-}
-
 // Writes the held segments and gives the tuner the wall time since the
-// last write of the chunk ended, gathering included (paced writes are not
-// the tuner's). A write error drops them, and is kept.
+// last write of the chunk ended, gathering included. A write error drops
+// them, and is kept.
 static void write_held(void) {
     // Anything the stream's own buffer holds (the header) goes first.
     flush_standard_output();
     int descriptor = fileno(stream_file());
     size_t bytes = held_bytes;
-    bool paced = pacer.on;
-    if (paced) {
-        make_room(descriptor, bytes);
-        if (pacer.on && bytes <= PACED_WRITE_SIZE) stage_held();
-    }
     struct iovec* next = held;
     int left = held_count;
     while (left > 0) {
@@ -187,10 +130,7 @@ static void write_held(void) {
         }
     }
     double now = monotonic_seconds();
-    if (paced)
-        pacer_wrote(&pacer, bytes);
-    else
-        tuner_record(&tuner, bytes, now - timed_until);
+    tuner_record(&tuner, bytes, now - timed_until);
     timed_until = now;
     held_count = 0;
     held_bytes = 0;
@@ -198,7 +138,7 @@ static void write_held(void) {
 
 static void hold(const unsigned char* bytes, size_t size) {
     while (size > 0) {
-        size_t write_size = pacer.on ? (size_t)PACED_WRITE_SIZE : tuner_write_size(&tuner);
+        size_t write_size = tuner_write_size(&tuner);
         size_t room = write_size - held_bytes;
         size_t piece = size < room ? size : room;
         struct iovec* last = held_count > 0 ? &held[held_count - 1] : nullptr;
@@ -240,28 +180,17 @@ static size_t widen_pipe(int descriptor) {
 
 void write_stream_chunk(const stream_chunk* chunk) {
     if (!tuner_started) {
-        pacer_start(&pacer, widen_pipe(fileno(stream_file())));
+        widen_pipe(fileno(stream_file()));
         tuner_start(&tuner);
         tuner_started = true;
     }
-    // A chunk written the plain way tells the pacer how often the reader
-    // made the writer wait.
-    bool plain = pacer.capacity > 0 && !pacer.on;
-    long waits = plain ? thread_waits() : -1;
-    size_t chunk_bytes = 0;
     // The wait for this chunk (its fetch) is not the stream's cost.
-    double start = timed_until = monotonic_seconds();
+    timed_until = monotonic_seconds();
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
         for (int y = 0; y < rows.count; y++) hold(rows.first + y * rows.pitch, rows.row_size);
-        chunk_bytes += rows.row_size * (size_t)rows.count;
     }
     if (held_count > 0) write_held();
-    if (plain) {
-        long after = waits >= 0 ? thread_waits() : -1;
-        pacer_chunk_written(&pacer, chunk_bytes, monotonic_seconds() - start,
-                            after >= 0 ? after - waits : -1);
-    }
 }
 
 #endif

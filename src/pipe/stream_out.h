@@ -2,9 +2,8 @@
 // chunk: runs of rows where they lie (the frame marker, the planes, the
 // sample buffer). On POSIX the rows go to the descriptor without a copy,
 // gathered into writes of the size that measures fastest
-// (write_size_tuner.h), or a page at a time at the pace of a slow reader
-// of small bites (pipe_pacer.h); on Windows they pass through the C
-// runtime's buffered stream, which copies them.
+// (write_size_tuner.h); on Windows they pass through the C runtime's
+// buffered stream, which copies them.
 #ifndef ZVK_STREAM_OUT_H
 #define ZVK_STREAM_OUT_H
 

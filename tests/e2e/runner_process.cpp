@@ -216,11 +216,6 @@ run_result run_process(const run_request& request) {
         for (int i = 0; i < n; i++) {
             if (fds[i].revents == 0) continue;
             bool is_out = fds[i].fd == out_fd;
-#if defined(FIONREAD)
-            int queued = 0;
-            if (is_out && request.read_chunk > 0 && ioctl(out_fd, FIONREAD, &queued) == 0)
-                result.queued_before_reads.push_back({result.out.size(), queued});
-#endif
             ssize_t got = read(fds[i].fd, buffer, is_out ? read_size : sizeof buffer);
             if (is_out && got > 0 && request.read_pause_ms > 0)
                 usleep((useconds_t)request.read_pause_ms * 1000);

@@ -72,9 +72,6 @@ struct run_result {
     bool runaway = false;  // standard output passed max_output
     bool acted = false;    // `when` held while the runner ran, and the action was taken
     int pipe_size = 0;     // the standard output pipe's size at its end (Linux); 0: not known
-    // For a slow consumer (read_chunk set, Linux): before each read of
-    // standard output, the bytes read so far and the bytes the pipe held.
-    std::vector<std::pair<size_t, int>> queued_before_reads;
     std::string out;
     std::string err;
     std::vector<std::string> trace;

@@ -4,8 +4,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "e2e_test.h"
 #include "expected_output.h"
 
@@ -47,40 +45,6 @@ TEST_F(StreamPipe, EnlargedForTheStreamsOnly) {
         const std::string& mode = r.args[0];
         EXPECT_EQ(result.status, 0) << mode << ": " << result.err;
         EXPECT_EQ(result.pipe_size, r.expected) << mode << " given " << r.given;
-    }
-}
-
-// A reader of small bites slower than the runner finds the pipe short of
-// full once the writes are paced (a page at a time, the pipe kept under
-// 320 KiB); one of large bites finds it full, as the writer waits there.
-// Either way every byte arrives as written, padded rows included.
-TEST_F(StreamPipe, PacedForASlowReaderOfSmallBites) {
-    if (e2e.platform != "linux") GTEST_SKIP() << "only the Linux program paces its writes";
-    const int frames = 20;
-    std::string clip = script("width = 640\nheight = 480\npad = 8\nframes = " + std::to_string(frames) +
-                              "\nframe_period = 3\n");
-    std::vector<plane_size> planes = yuv_planes(420, 640, 480, 1);
-    std::string expected = "YUV4MPEG2 W640 H480 F25:1 Ip A0:0 C420jpeg\n";
-    for (int f = 0; f < frames; f++) expected += y4m_frame(f % 3, planes);
-    struct {
-        size_t bite;
-        bool paced;
-    } readers[] = {{4096, true}, {65536, false}};
-    for (const auto& reader : readers) {
-        run_request request;
-        request.read_chunk = reader.bite;
-        request.read_pause_ms = 1;
-        run_result r = run({"--y4m", clip}, request);
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(r.out == expected) << reader.bite;
-        // The first frames fill the pipe before the writer has waited in it.
-        int most = 0;
-        for (const auto& seen : r.queued_before_reads)
-            if (seen.first > expected.size() / 2) most = std::max(most, seen.second);
-        if (reader.paced)
-            EXPECT_LE(most, 384 << 10) << reader.bite;
-        else
-            EXPECT_GE(most, 768 << 10) << reader.bite;
     }
 }
 

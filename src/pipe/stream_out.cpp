@@ -78,11 +78,9 @@ void write_stream_chunk(const stream_chunk* chunk) {
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
-
-#include "clock.h"
-#include "pipe/write_size_tuner.h"
 
 // Rows of a padded plane each take a segment: a large write of narrow rows
 // needs many (the common IOV_MAX).
@@ -91,20 +89,14 @@ enum { stream_segments = 1024 };
 static struct iovec held[stream_segments];
 static int held_count = 0;
 static size_t held_bytes = 0;
-static write_size_tuner tuner;
-static bool tuner_started = false;
-// When the stream's wall time last went to the tuner: the start of the
-// chunk, or the end of its last write.
-static double timed_until = 0.0;
+// The most bytes one write takes; 0 until the first chunk.
+static size_t write_size = 0;
 
-// Writes the held segments and gives the tuner the wall time since the
-// last write of the chunk ended, gathering included. A write error drops
-// them, and is kept.
+// Writes the held segments. A write error drops them, and is kept.
 static void write_held(void) {
     // Anything the stream's own buffer holds (the header) goes first.
     flush_standard_output();
     int descriptor = fileno(stream_file());
-    size_t bytes = held_bytes;
     struct iovec* next = held;
     int left = held_count;
     while (left > 0) {
@@ -129,16 +121,12 @@ static void write_held(void) {
             next->iov_len -= (size_t)written;
         }
     }
-    double now = monotonic_seconds();
-    tuner_record(&tuner, bytes, now - timed_until);
-    timed_until = now;
     held_count = 0;
     held_bytes = 0;
 }
 
 static void hold(const unsigned char* bytes, size_t size) {
     while (size > 0) {
-        size_t write_size = tuner_write_size(&tuner);
         size_t room = write_size - held_bytes;
         size_t piece = size < room ? size : room;
         struct iovec* last = held_count > 0 ? &held[held_count - 1] : nullptr;
@@ -160,11 +148,10 @@ static void hold(const unsigned char* bytes, size_t size) {
 // A pipe of Linux's default size (64 KiB) holds a fiftieth of a 1080p frame:
 // the writer blocks, and is woken again, every few pages the reader takes,
 // and each wake-up costs both sides. In a pipe of 1 MiB, the most an
-// ordinary user may ask for by default, each runs on for longer: into cat
-// the stream took a quarter less time. A pipe already larger stays so, and
-// one the system refuses to enlarge (the user's allowance for pipe memory
-// is spent) stays as it is. Returns the pipe's size; 0 when the stream
-// goes to no pipe (or the system does not say).
+// ordinary user may ask for by default, each runs on for longer. A pipe
+// already larger stays so, and one the system refuses to enlarge (the
+// user's allowance for pipe memory is spent) stays as it is. Returns the
+// pipe's size; 0 when the system does not say.
 static size_t widen_pipe(int descriptor) {
 #if defined(F_SETPIPE_SZ)
     static const int wanted = 1 << 20;
@@ -178,14 +165,20 @@ static size_t widen_pipe(int descriptor) {
 #endif
 }
 
+// Into a file, or a pipe that holds a whole frame's worth of pages, a
+// chunk goes in as few calls as its segments allow. Into a pipe of a few
+// pages a write larger than the room left keeps the writer in the kernel,
+// woken at every read, and 64 KiB writes took three times as long as the
+// page writes of a stdio program: there a write is one page.
+static size_t chosen_write_size(int descriptor) {
+    struct stat status;
+    bool pipe = fstat(descriptor, &status) == 0 && S_ISFIFO(status.st_mode);
+    if (!pipe) return (size_t)-1;
+    return widen_pipe(descriptor) >= (1u << 20) ? (size_t)-1 : 4096;
+}
+
 void write_stream_chunk(const stream_chunk* chunk) {
-    if (!tuner_started) {
-        widen_pipe(fileno(stream_file()));
-        tuner_start(&tuner);
-        tuner_started = true;
-    }
-    // The wait for this chunk (its fetch) is not the stream's cost.
-    timed_until = monotonic_seconds();
+    if (write_size == 0) write_size = chosen_write_size(fileno(stream_file()));
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
         for (int y = 0; y < rows.count; y++) hold(rows.first + y * rows.pitch, rows.row_size);

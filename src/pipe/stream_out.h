@@ -1,9 +1,8 @@
 // Standard output for the binary streams. A frame or an audio step is one
 // chunk: runs of rows where they lie (the frame marker, the planes, the
 // sample buffer). On POSIX the rows go to the descriptor without a copy,
-// gathered into writes of the size that measures fastest
-// (write_size_tuner.h); on Windows they pass through the C runtime's
-// buffered stream, which copies them.
+// gathered into as few writes as the pipe takes well; on Windows they pass
+// through the C runtime's buffered stream, which copies them.
 #ifndef ZVK_STREAM_OUT_H
 #define ZVK_STREAM_OUT_H
 

@@ -1,17 +1,23 @@
 #include "pipe/stream_writer.h"
 
+#include <stdlib.h>
+#include <string.h>
+
 #include "clock.h"
+#include "platform_threads.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <pthread.h>
-#include <signal.h>
-#endif
+// What the writer holds: a chunk and the units it completes (a staged
+// chunk completes many).
+struct queued_chunk {
+    stream_chunk chunk;
+    int units;
+};
 
-// Chunks handed over and written so far; chunk n waits in queue[n % depth].
-// Guarded by the lock, as is quitting.
-static stream_chunk queue[STREAM_WRITER_DEPTH];
+// Chunks handed over and written so far; chunk n waits in queue[n % slots].
+// Guarded by the lock, as is quitting. A stage may wait there besides the
+// caller's chunks.
+enum { slots = STREAM_WRITER_DEPTH + 1 };
+static queued_chunk queue[slots];
 static unsigned long handed = 0;
 static unsigned long written = 0;
 static bool quitting = false;
@@ -19,103 +25,44 @@ static bool started = false;
 static bool threaded = false;
 static void (*on_written)(void*) = nullptr;
 static void* written_context = nullptr;
-// Recent seconds a chunk takes to fetch and to write (moving averages); the
-// writing one is guarded by the lock.
-static double fetch_time = 0.0;
-static double write_time = 0.0;
-static const double smoothing = 0.2;
 
-static void note_time(double* average, double seconds) { *average += (seconds - *average) * smoothing; }
+// 1 MiB, the widened pipe's size: a stage fills it in one write.
+enum { stage_size = 1 << 20, smallest_handed = stage_size / 16 };
+// The most a staged byte waits, and the fetch after which the stage goes at
+// once (see stream_writer.h).
+static const double longest_stay = 1e-3;
+// Two stages, allocated with the first small chunk: one fills while the
+// writer writes the other.
+static unsigned char* stages[2] = {nullptr, nullptr};
+static int filling = 0;
+static size_t staged_bytes = 0;
+static int staged_units = 0;
+static double staged_since = 0.0;
+// The chunk number each stage was handed over as; it is free once written.
+static unsigned long stage_handed_as[2] = {0, 0};
+static bool stage_in_queue[2] = {false, false};
 
-// Writes a chunk, says it is out, and returns the seconds the write took.
-static double write_and_tell(const stream_chunk* chunk) {
-    if (chunk->before != nullptr) chunk->before(chunk->context);
-    double start = monotonic_seconds();
-    write_stream_chunk(chunk);
-    double seconds = monotonic_seconds() - start;
-    if (on_written != nullptr) on_written(written_context);
-    return seconds;
+static void write_and_tell(const queued_chunk* queued) {
+    if (queued->chunk.before != nullptr) queued->chunk.before(queued->chunk.context);
+    write_stream_chunk(&queued->chunk);
+    if (on_written != nullptr)
+        for (int i = 0; i < queued->units; i++) on_written(written_context);
 }
-
-#if defined(_WIN32)
-
-static CRITICAL_SECTION guard;
-static CONDITION_VARIABLE changed;
-static HANDLE thread;
-
-static void lock(void) { EnterCriticalSection(&guard); }
-static void unlock(void) { LeaveCriticalSection(&guard); }
-static void wait_for_change(void) { SleepConditionVariableCS(&changed, &guard, INFINITE); }
-static void announce_change(void) { WakeAllConditionVariable(&changed); }
-
-static void writer_loop(void);
-static DWORD WINAPI writer_main(LPVOID) {
-    writer_loop();
-    return 0;
-}
-
-static bool start_thread(void) {
-    InitializeCriticalSection(&guard);
-    InitializeConditionVariable(&changed);
-    thread = CreateThread(nullptr, 0, writer_main, nullptr, 0, nullptr);
-    return thread != nullptr;
-}
-
-static void join_thread(void) {
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-}
-
-#else
-
-static pthread_mutex_t guard = PTHREAD_MUTEX_INITIALIZER;
-static pthread_cond_t changed = PTHREAD_COND_INITIALIZER;
-static pthread_t thread;
-
-static void lock(void) { pthread_mutex_lock(&guard); }
-static void unlock(void) { pthread_mutex_unlock(&guard); }
-static void wait_for_change(void) { pthread_cond_wait(&changed, &guard); }
-static void announce_change(void) { pthread_cond_broadcast(&changed); }
-
-static void writer_loop(void);
-static void* writer_main(void*) {
-    writer_loop();
-    return nullptr;
-}
-
-static bool start_thread(void) {
-    // Stop signals are taken by the thread that renders, which decides
-    // where the run stops.
-    sigset_t stops, old;
-    sigemptyset(&stops);
-    sigaddset(&stops, SIGINT);
-    sigaddset(&stops, SIGTERM);
-    sigaddset(&stops, SIGHUP);
-    pthread_sigmask(SIG_BLOCK, &stops, &old);
-    bool created = pthread_create(&thread, nullptr, writer_main, nullptr) == 0;
-    pthread_sigmask(SIG_SETMASK, &old, nullptr);
-    return created;
-}
-
-static void join_thread(void) { pthread_join(thread, nullptr); }
-
-#endif
 
 static void writer_loop(void) {
-    lock();
+    lock_shared();
     for (;;) {
         while (written == handed && !quitting) wait_for_change();
         if (written == handed) break;
         // The slot stays as it is until written counts it.
-        const stream_chunk* chunk = &queue[written % STREAM_WRITER_DEPTH];
-        unlock();
-        double seconds = write_and_tell(chunk);
-        lock();
-        note_time(&write_time, seconds);
+        const queued_chunk* queued = &queue[written % slots];
+        unlock_shared();
+        write_and_tell(queued);
+        lock_shared();
         written++;
         announce_change();
     }
-    unlock();
+    unlock_shared();
 }
 
 void stream_writer_begin(void (*written_step)(void*), void* context) {
@@ -123,54 +70,123 @@ void stream_writer_begin(void (*written_step)(void*), void* context) {
     written_context = context;
 }
 
-void stream_writer_hand(const stream_chunk* chunk, double fetch_seconds) {
+// Queues a chunk for the thread, which starts with the first; without the
+// thread, writes it here.
+static void hand_over(const stream_chunk* chunk, int units) {
+    queued_chunk queued = {*chunk, units};
     if (!started) {
         started = true;
         quitting = false;
-        threaded = start_thread();
+        threaded = start_thread(writer_loop);
     }
     if (!threaded) {
-        write_and_tell(chunk);
+        write_and_tell(&queued);
         return;
     }
-    note_time(&fetch_time, fetch_seconds);
-    lock();
-    if (fetch_time < write_time / 10) {
-        // Written here, once the writer has written what it holds.
-        while (written != handed) wait_for_change();
-        unlock();
-        double seconds = write_and_tell(chunk);
-        lock();
-        note_time(&write_time, seconds);
-        handed++;
-        written++;
-        unlock();
-        return;
-    }
-    // A free slot: the caller waits for one before handing.
-    queue[handed % STREAM_WRITER_DEPTH] = *chunk;
+    lock_shared();
+    while (handed - written == slots) wait_for_change();
+    queue[handed % slots] = queued;
     handed++;
     announce_change();
-    unlock();
+    unlock_shared();
+}
+
+// Hands the stage over, and waits until the other one is free to fill.
+static void send_stage(void) {
+    if (staged_bytes == 0) return;
+    stream_chunk chunk = {};
+    add_chunk_part(&chunk, stages[filling], 0, staged_bytes, 1);
+    hand_over(&chunk, staged_units);
+    stage_in_queue[filling] = threaded;
+    stage_handed_as[filling] = handed - 1;
+    filling = 1 - filling;
+    staged_bytes = 0;
+    staged_units = 0;
+    if (!stage_in_queue[filling]) return;
+    lock_shared();
+    while (written <= stage_handed_as[filling]) wait_for_change();
+    unlock_shared();
+    stage_in_queue[filling] = false;
+}
+
+static size_t chunk_bytes(const stream_chunk* chunk) {
+    size_t bytes = 0;
+    for (int p = 0; p < chunk->count; p++) bytes += chunk->parts[p].row_size * (size_t)chunk->parts[p].count;
+    return bytes;
+}
+
+// The chunk number of the last chunk handed over as it is (no stage), and
+// whether there was one.
+static unsigned long last_whole = 0;
+static bool whole_handed = false;
+
+static void stage(const stream_chunk* chunk, size_t bytes, double fetch_seconds) {
+    if (chunk->before != nullptr) {
+        // Run here, as its bytes are copied, once every chunk handed over
+        // before it has run its own.
+        if (threaded && whole_handed) {
+            lock_shared();
+            while (written <= last_whole) wait_for_change();
+            unlock_shared();
+        }
+        chunk->before(chunk->context);
+    }
+    if (staged_bytes + bytes > stage_size) send_stage();
+    unsigned char* at = stages[filling] + staged_bytes;
+    for (int p = 0; p < chunk->count; p++) {
+        const byte_rows& rows = chunk->parts[p];
+        for (int y = 0; y < rows.count; y++, at += rows.row_size)
+            memcpy(at, rows.first + y * rows.pitch, rows.row_size);
+    }
+    double now = monotonic_seconds();
+    if (staged_bytes == 0) staged_since = now;
+    staged_bytes += bytes;
+    staged_units++;
+    if (fetch_seconds >= longest_stay || now - staged_since >= longest_stay) send_stage();
+}
+
+// Without the memory for the stages every chunk is handed over.
+static bool have_stages(void) {
+    if (stages[1] != nullptr) return true;
+    if (stages[0] == nullptr) stages[0] = (unsigned char*)malloc(stage_size);
+    if (stages[0] != nullptr) stages[1] = (unsigned char*)malloc(stage_size);
+    return stages[1] != nullptr;
+}
+
+bool stream_writer_hand(const stream_chunk* chunk, double fetch_seconds) {
+    size_t bytes = chunk_bytes(chunk);
+    if (bytes < smallest_handed && have_stages()) {
+        stage(chunk, bytes, fetch_seconds);
+        return true;
+    }
+    send_stage();
+    hand_over(chunk, 1);
+    last_whole = handed - 1;
+    whole_handed = true;
+    return false;
 }
 
 void stream_writer_wait(int unwritten) {
     if (!threaded) return;
-    lock();
+    lock_shared();
     while (handed - written > (unsigned long)unwritten) wait_for_change();
-    unlock();
+    unlock_shared();
 }
 
 void stream_writer_end(void) {
-    if (!threaded) {
-        started = false;
-        return;
+    // The last stage of a stream that never needed the thread is written
+    // here.
+    if (!started) started = true;
+    send_stage();
+    if (threaded) {
+        lock_shared();
+        quitting = true;
+        announce_change();
+        unlock_shared();
+        join_thread();
     }
-    lock();
-    quitting = true;
-    announce_change();
-    unlock();
-    join_thread();
     threaded = false;
     started = false;
+    whole_handed = false;
+    stage_in_queue[0] = stage_in_queue[1] = false;
 }

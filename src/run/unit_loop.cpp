@@ -61,8 +61,13 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
             progress_unit_done(p);
             continue;
         }
-        flight.units[flight.count++] = u;
-        stream_writer_hand(&u.chunk, monotonic_seconds() - fetch_start);
+        if (!stream_writer_hand(&u.chunk, monotonic_seconds() - fetch_start)) {
+            flight.units[flight.count++] = u;
+            continue;
+        }
+        // Copied: released now, after the units before it.
+        settle(output, job, &flight, 0);
+        if (output->release != nullptr) output->release(job, &u);
     }
     settle(output, job, &flight, 0);
     if (output->streams) stream_writer_end();

@@ -55,7 +55,7 @@ std::function<bool(const std::string&, const std::string&)> done_at_least(int fr
 TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
     small_disk disk(path("disk"));
     const std::string video =
-        script("width = 64\nheight = 48\nframes = 200\nprop zvk_drop_frame @5 = int 1\n", "video.avs");
+        script("width = 64\nheight = 48\nframes = 2000\nprop zvk_drop_frame @5 = int 1\n", "video.avs");
     const std::string audio =
         script("frames = 0\naudio_rate = 8000\nsample_type = int16\nchannels = 2\naudio_samples = 200000\n",
                "audio.avs");
@@ -95,9 +95,10 @@ TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
             EXPECT_EQ(r.status, 11);
             EXPECT_EQ(item(text_lines(r.err), -1),
                       std::string("failed to write standard output: ") + kind.reason);
-            // It stops at once, not at the end of the clip.
+            // It stops within a stage of small frames (1 MiB, 227 of
+            // these), not at the end of the clip.
             if (args[0] != "--wav" && args[0] != "--rf64") {
-                EXPECT_LT(item(progress_lines(r.err), -1).done, 195);
+                EXPECT_LT(item(progress_lines(r.err), -1).done, 500);
             }
             EXPECT_LT(trace_with(r.trace, "get_audio").size(), 3u);
             if (!kind.out_path.empty()) unlink(kind.out_path.c_str());

@@ -1,7 +1,8 @@
 // The next frame or audio step is fetched while the one before is written.
 // With a slow consumer the writer still holds its bytes when the next fetch
 // returns; the stand-in overwrites a frame's memory when it is released, so
-// bytes written from a frame already given back come out wrong.
+// bytes written from a frame already given back come out wrong. The frames
+// are large enough to be handed over, not copied.
 #include "e2e_test.h"
 #include "expected_output.h"
 #include "standin_pattern.h"
@@ -16,9 +17,9 @@ protected:
         slow.read_pause_ms = 1;
     }
     run_request slow;
-    const std::string clip = "width = 64\nheight = 48\npad = 8\nframe_period = 5\nprivate_frames = 1\n";
-    const std::vector<plane_size> planes = yuv_planes(420, 64, 48, 1);
-    const std::string header = "YUV4MPEG2 W64 H48 F25:1 Ip A0:0 C420jpeg\n";
+    const std::string clip = "width = 256\nheight = 192\npad = 8\nframe_period = 5\nprivate_frames = 1\n";
+    const std::vector<plane_size> planes = yuv_planes(420, 256, 192, 1);
+    const std::string header = "YUV4MPEG2 W256 H192 F25:1 Ip A0:0 C420jpeg\n";
     std::string frames(int count) {
         std::string bytes = header;
         for (int f = 0; f < count; f++) bytes += y4m_frame(f % 5, planes);

@@ -23,10 +23,9 @@ void end_run(int status) {
     // The last line of a report (rendered=, source_id=) is lost here or
     // nowhere.
     flush_standard_output();
-    if (status == STATUS_DONE && standard_output_error() != 0) {
-        report_standard_output_error();
-        status = STATUS_OUTPUT_FAILED;
-    }
+    int decided = status_after_output(status, standard_output_error());
+    if (decided != status) report_standard_output_error();
+    status = decided;
     // What others wrote to standard output during a stream run went to
     // standard error's file.
     fflush(stdout);

@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "exit_status.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 #endif
@@ -31,6 +33,10 @@ static void keep_output_error(int error) {
 }
 
 int standard_output_error(void) { return output_error.load(); }
+
+int status_after_output(int status, int lost) {
+    return status == STATUS_DONE && lost != 0 ? STATUS_OUTPUT_FAILED : status;
+}
 
 static FILE* stream = nullptr;
 

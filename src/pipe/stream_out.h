@@ -50,6 +50,11 @@ void write_stream_chunk(const stream_chunk* chunk);
 // error: the run goes on as if it still read.
 int standard_output_error(void);
 
+// The status a run ends with, given the status it would end with and
+// standard_output_error(): a run that went well fails with status 11 where
+// standard output lost bytes; any other status stands.
+int status_after_output(int status, int output_error);
+
 // Flushes what standard output's buffer holds (a header, a report line),
 // keeping its error.
 void flush_standard_output(void);

@@ -46,10 +46,8 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
         }
         settle(output, job, &flight, job->overlap);
         // Bytes standard output lost cannot be made good by the next unit.
-        if (standard_output_error() != 0) {
-            status = STATUS_OUTPUT_FAILED;
-            break;
-        }
+        status = status_after_output(status, standard_output_error());
+        if (status != STATUS_DONE) break;
         unit u = {};
         double fetch_start = monotonic_seconds();
         status = output->fetch(job, n, &u);
@@ -71,8 +69,7 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
     }
     settle(output, job, &flight, 0);
     if (output->streams) stream_writer_end();
-    if (status == STATUS_DONE && standard_output_error() != 0) status = STATUS_OUTPUT_FAILED;
-    return status;
+    return status_after_output(status, standard_output_error());
 }
 
 int run_output(const output_steps* output, run_job* job) {

@@ -1,5 +1,6 @@
 // The README's table and the manual page name every exit status with the
 // meaning the program's own list gives it, and no other.
+#include <errno.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "exit_status.h"
+#include "pipe/stream_out.h"
 
 namespace {
 
@@ -73,6 +75,22 @@ TEST(ExitStatuses, ReadmeAndManualSayWhatTheListSays) {
     ASSERT_EQ(listed.size(), 16u);
     EXPECT_EQ(readme_statuses(), listed);
     EXPECT_EQ(manual_statuses(), listed);
+}
+
+// Lost bytes of standard output fail a run that went well, and only that.
+TEST(ExitStatus, LostOutputFailsOnlyARunThatWentWell) {
+    struct {
+        int status, output_error, expected;
+    } rows[] = {
+        {STATUS_DONE, 0, STATUS_DONE},
+        {STATUS_DONE, ENOSPC, STATUS_OUTPUT_FAILED},
+        {STATUS_INTERRUPTED, ENOSPC, STATUS_INTERRUPTED},
+        {STATUS_OUTPUT_FAILED, 0, STATUS_OUTPUT_FAILED},
+        {STATUS_FRAME_FAILED, EIO, STATUS_FRAME_FAILED},
+    };
+    for (const auto& r : rows)
+        EXPECT_EQ(status_after_output(r.status, r.output_error), r.expected)
+            << r.status << " " << r.output_error;
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ struct ebml_buffer {
     bool overflow;  // something did not fit: the bytes are not to be used
 };
 
-// An ID as the specification writes it, its marker bits included
+// An ID as the EBML standard writes it, its marker bits included
 // (0x1A45DFA3 is four bytes, 0xA3 one).
 void ebml_put_id(ebml_buffer* b, uint32_t id);
 

@@ -82,6 +82,12 @@ static int describe_audio(run_job* job, mkv_state* mkv) {
     return STATUS_DONE;
 }
 
+// The steps of audio that hold this many samples; no sum that a clip's
+// count near the 64-bit limit could overflow.
+static int64_t audio_steps(int64_t samples) {
+    return samples / WAV_CHUNK_SAMPLES + (samples % WAV_CHUNK_SAMPLES != 0 ? 1 : 0);
+}
+
 static int mkv_prepare(run_job* job) {
     mkv_state* mkv = (mkv_state*)job->state;
     const AVS_VideoInfo* vi = job->script->video_info;
@@ -100,7 +106,7 @@ static int mkv_prepare(run_job* job) {
     if (!video) {
         // Steps of audio are the units; progress counts frames, of which
         // there are none.
-        job->units = (mkv->audio.count + WAV_CHUNK_SAMPLES - 1) / WAV_CHUNK_SAMPLES;
+        job->units = audio_steps(mkv->audio.count);
         job->frame_count = 0;
     }
     // Before anything goes out: a run that cannot buffer a step of audio
@@ -225,7 +231,7 @@ static int fetch_unit(run_job* job, int64_t n, unit* u, bool skip_drop) {
     }
     // The audio after the last frame goes out in steps of its own.
     if (status == STATUS_DONE && n + 1 == job->units && mkv->audio_done < mkv->audio.count)
-        job->units += (mkv->audio.count - mkv->audio_done + WAV_CHUNK_SAMPLES - 1) / WAV_CHUNK_SAMPLES;
+        job->units += audio_steps(mkv->audio.count - mkv->audio_done);
     return status;
 }
 

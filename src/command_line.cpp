@@ -180,6 +180,12 @@ static int take_y4m_tags(char**, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--props FILE": every fetched frame's digest and properties.
+static int take_props_path(char** values, run_options* options) {
+    options->props_path = values[0];
+    return STATUS_DONE;
+}
+
 // Options that come before a form, each once unless repeatable, in any
 // order. A new one is a row here and a field of run_options; one that only
 // some forms take names their ACCEPTS_ bit (modes.h).
@@ -205,6 +211,9 @@ static const leading_option leading_options[] = {
      "--timecodes file (before --y4m or --y4m-skip-drop)", 15},
     {"--y4m-tags", 0, take_y4m_tags, false, ACCEPTS_Y4M_TAGS,
      "--y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the header)", 18},
+    {"--props", 1, take_props_path, false, ACCEPTS_PROPS,
+     "--props file (before any form that fetches frames: all but --wav, --rf64, --wav-extensible and --info)",
+     20},
 };
 enum { LEADING_OPTIONS = sizeof leading_options / sizeof leading_options[0] };
 

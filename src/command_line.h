@@ -25,6 +25,8 @@ struct run_options {
     const char* library_path;    // --library; null: the platform's search
     const char* timecodes_path;  // Y4M forms: the timestamp file to write, or null
     bool y4m_tags;               // Y4M forms: the first frame's properties in the header
+    const char* bench_csv_path;  // --bench: the per-frame CSV, or null
+    const char* props_path;      // --props: the dump of every fetched frame, or null
 };
 
 // Fills options and returns 0, or reports the error on standard error and

@@ -48,6 +48,8 @@ int render_clip(const run_options* options, const output_steps* output, const im
     job->expected_source_id = options->expected_source_id;
     job->timecodes_path = options->timecodes_path;
     job->y4m_tags = options->y4m_tags;
+    job->bench_csv_path = options->bench_csv_path;
+    job->props_path = options->props_path;
     const AVS_VideoInfo* vi = job->script->video_info;
     job->fps_num = options->fps_num != 0 ? options->fps_num : vi->fps_numerator;
     job->fps_den = options->fps_den != 0 ? options->fps_den : vi->fps_denominator;
@@ -69,8 +71,19 @@ static int claim_output_files(const run_options* options, const char** log_path)
             status = claim_output_file("checkpoint log", *log_path, script, UNOPENED_IGNORED);
         if (status != STATUS_DONE) return status;
     }
-    if (options->timecodes_path != nullptr)
-        return claim_output_file("timecodes file", options->timecodes_path, script, UNOPENED_REFUSES);
+    const struct {
+        const char* what;
+        const char* path;
+    } files[] = {
+        {"timecodes file", options->timecodes_path},
+        {"property dump", options->props_path},
+        {"bench CSV", options->bench_csv_path},
+    };
+    for (const auto& file : files) {
+        int status = file.path != nullptr ? claim_output_file(file.what, file.path, script, UNOPENED_REFUSES)
+                                          : STATUS_DONE;
+        if (status != STATUS_DONE) return status;
+    }
     return STATUS_DONE;
 }
 
@@ -107,8 +120,9 @@ int drive_run(const run_options* options) {
     log_loaded_dll_path(log);
 
     imported_script script;
-    import_settings settings = {options->script_path, output->validation_blank, options->memory_max_mb,
-                                options->script_args, options->script_arg_count};
+    import_settings settings = {options->script_path,      output->validation_blank,
+                                options->memory_max_mb,    options->script_args,
+                                options->script_arg_count, options->props_path != nullptr};
     int status = import_script(&settings, log, &script);
     if (status != STATUS_DONE) {
         drop_untaken_output_files();

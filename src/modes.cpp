@@ -29,6 +29,13 @@ static int take_forced_frame_rate(char** values, int, run_options* options) {
     return STATUS_DONE;
 }
 
+// "--bench script.avs [frames.csv]": the script comes first.
+static int take_bench_values(char** values, int count, run_options* options) {
+    options->script_path = values[0];
+    options->bench_csv_path = count == 2 ? values[1] : nullptr;
+    return STATUS_DONE;
+}
+
 // In the order they are compared.
 const run_mode run_modes[] = {
     {
@@ -38,7 +45,7 @@ const run_mode run_modes[] = {
         1,                                     // min_values
         2,                                     // max_values
         take_validation_values,                // take_values
-        ACCEPTS_FRAMES,                        // accepts
+        ACCEPTS_FRAMES | ACCEPTS_PROPS,        // accepts
         &validate_output,                      // output
     },
     {
@@ -48,7 +55,7 @@ const run_mode run_modes[] = {
         1,                                          // min_values
         2,                                          // max_values
         take_validation_values,                     // take_values
-        ACCEPTS_FRAMES,                             // accepts
+        ACCEPTS_FRAMES | ACCEPTS_PROPS,             // accepts
         &validate_real_output,                      // output
     },
     {
@@ -58,28 +65,28 @@ const run_mode run_modes[] = {
         2,                                               // min_values
         2,                                               // max_values
         take_expected_source_id,                         // take_values
-        0,                                               // accepts
+        ACCEPTS_PROPS,                                   // accepts
         &source_check_output,                            // output
     },
     {
-        "--y4m",                                                // option
-        "--y4m script.avs",                                     // usage
-        4,                                                      // usage_line
-        1,                                                      // min_values
-        1,                                                      // max_values
-        nullptr,                                                // take_values
-        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS,  // accepts
-        &y4m_output,                                            // output
+        "--y4m",                                                                // option
+        "--y4m script.avs",                                                     // usage
+        4,                                                                      // usage_line
+        1,                                                                      // min_values
+        1,                                                                      // max_values
+        nullptr,                                                                // take_values
+        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS | ACCEPTS_PROPS,  // accepts
+        &y4m_output,                                                            // output
     },
     {
-        "--y4m-skip-drop",                                      // option
-        "--y4m-skip-drop fps_num fps_den script.avs",           // usage
-        5,                                                      // usage_line
-        3,                                                      // min_values
-        3,                                                      // max_values
-        take_forced_frame_rate,                                 // take_values
-        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS,  // accepts
-        &y4m_skip_drop_output,                                  // output
+        "--y4m-skip-drop",                                                      // option
+        "--y4m-skip-drop fps_num fps_den script.avs",                           // usage
+        5,                                                                      // usage_line
+        3,                                                                      // min_values
+        3,                                                                      // max_values
+        take_forced_frame_rate,                                                 // take_values
+        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_Y4M_TAGS | ACCEPTS_PROPS,  // accepts
+        &y4m_skip_drop_output,                                                  // output
     },
     {
         "--wav",             // option
@@ -122,24 +129,34 @@ const run_mode run_modes[] = {
         &wav_extensible_output,         // output
     },
     {
-        "--mkv",             // option
-        "--mkv script.avs",  // usage
-        16,                  // usage_line
-        1,                   // min_values
-        1,                   // max_values
-        nullptr,             // take_values
-        ACCEPTS_FRAMES,      // accepts
-        &mkv_output,         // output
+        "--mkv",                         // option
+        "--mkv script.avs",              // usage
+        16,                              // usage_line
+        1,                               // min_values
+        1,                               // max_values
+        nullptr,                         // take_values
+        ACCEPTS_FRAMES | ACCEPTS_PROPS,  // accepts
+        &mkv_output,                     // output
     },
     {
-        "--mkv-skip-drop",             // option
-        "--mkv-skip-drop script.avs",  // usage
-        17,                            // usage_line
-        1,                             // min_values
-        1,                             // max_values
-        nullptr,                       // take_values
-        ACCEPTS_FRAMES,                // accepts
-        &mkv_skip_drop_output,         // output
+        "--mkv-skip-drop",               // option
+        "--mkv-skip-drop script.avs",    // usage
+        17,                              // usage_line
+        1,                               // min_values
+        1,                               // max_values
+        nullptr,                         // take_values
+        ACCEPTS_FRAMES | ACCEPTS_PROPS,  // accepts
+        &mkv_skip_drop_output,           // output
+    },
+    {
+        "--bench",                          // option
+        "--bench script.avs [frames.csv]",  // usage
+        19,                                 // usage_line
+        1,                                  // min_values
+        2,                                  // max_values
+        take_bench_values,                  // take_values
+        ACCEPTS_FRAMES | ACCEPTS_PROPS,     // accepts
+        &bench_output,                      // output
     },
 };
 

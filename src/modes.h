@@ -17,6 +17,7 @@ enum {
     ACCEPTS_FRAMES = 1 << 0,     // --frames FIRST LAST
     ACCEPTS_TIMECODES = 1 << 1,  // --timecodes FILE
     ACCEPTS_Y4M_TAGS = 1 << 2,   // --y4m-tags
+    ACCEPTS_PROPS = 1 << 3,      // --props FILE: the forms that fetch frames
 };
 
 // Lines 1 to 6 of the usage text are the original forms: callers of those

@@ -2,7 +2,7 @@
 # Joins the parts of a split render into what one whole render writes, byte
 # for byte.
 #
-#   join_parts.sh [--remove-parts] y4m|skip-drop|csv|wav|rf64|wav-extensible OUTPUT PART...
+#   join_parts.sh [--remove-parts] [--props DUMP]... y4m|skip-drop|csv|wav|rf64|wav-extensible OUTPUT PART...
 #
 # The parts in frame order: a Y4M part is the stream header, then its
 # frames; a CSV part its header line, then its rows; a WAV part (RIFF or
@@ -12,10 +12,28 @@
 # (rf64, wav-extensible) or a refusal (wav), as the runner's forms do.
 # OUTPUT is written beside itself, then renamed. With --remove-parts each
 # part goes once joined (the first one renamed where it can be), so the
-# join needs room for about one part beyond the parts.
+# join needs room for about one part beyond the parts. Given the parts'
+# --props dumps (once per part, in the same order), the join is refused
+# unless their frames form one run, none missing or repeated; a surplus
+# task's empty dump is no gap.
 set -eu
 remove=false
 [ "${1:-}" = --remove-parts ] && { remove=true; shift; }
+due=
+while [ "${1:-}" = --props ]; do
+  [ $# -ge 2 ] || { sed -n '5p' "$0" >&2; exit 2; }
+  # Each line starts {"frame": N; prints the frame due after the dump.
+  due=$(awk -v due="$due" -v dump="$2" '
+    { n = substr($0, 11) + 0
+      if (due != "" && n != due) {
+        if (n > due) printf "join_parts.sh: %s: frame %d where frame %d was due: frames %d to %d missing\n", dump, n, due, due, n - 1 > "/dev/stderr"
+        else printf "join_parts.sh: %s: frame %d where frame %d was due: frame %d repeated\n", dump, n, due, n > "/dev/stderr"
+        exit 1
+      }
+      due = n + 1 }
+    END { print due }' "$2")
+  shift 2
+done
 [ $# -ge 3 ] || { sed -n '5p' "$0" >&2; exit 2; }
 kind=$1 output=$2
 shift 2

@@ -68,17 +68,24 @@
 
 // Optional: a library lacking one leaves its slot null, and every user tests
 // the slot (the frame property functions once, right after the environment
-// exists). The channel mask calls came with AviSynth+ 3.7.3.
-#define AVS_OPTIONAL_FUNCTIONS(X)                                                                   \
-    X(avs_is_444, int, (const AVS_VideoInfo*))                                                      \
-    X(avs_is_422, int, (const AVS_VideoInfo*))                                                      \
-    X(avs_is_420, int, (const AVS_VideoInfo*))                                                      \
-    X(avs_bits_per_component, int, (const AVS_VideoInfo*))                                          \
-    X(avs_get_frame_props_ro, const AVS_Map*, (AVS_ScriptEnvironment*, const AVS_VideoFrame*))      \
-    X(avs_prop_get_int, int64_t, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))  \
-    X(avs_prop_get_float, double, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*)) \
-    X(avs_is_channel_mask_known, bool, (const AVS_VideoInfo*))                                      \
-    X(avs_get_channel_mask, unsigned, (const AVS_VideoInfo*))
+// exists). The channel mask calls came with AviSynth+ 3.7.3; the property
+// enumeration, which only --props needs, with AviSynth+ 3.7.
+#define AVS_OPTIONAL_FUNCTIONS(X)                                                                       \
+    X(avs_is_444, int, (const AVS_VideoInfo*))                                                          \
+    X(avs_is_422, int, (const AVS_VideoInfo*))                                                          \
+    X(avs_is_420, int, (const AVS_VideoInfo*))                                                          \
+    X(avs_bits_per_component, int, (const AVS_VideoInfo*))                                              \
+    X(avs_get_frame_props_ro, const AVS_Map*, (AVS_ScriptEnvironment*, const AVS_VideoFrame*))          \
+    X(avs_prop_get_int, int64_t, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))      \
+    X(avs_prop_get_float, double, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))     \
+    X(avs_is_channel_mask_known, bool, (const AVS_VideoInfo*))                                          \
+    X(avs_get_channel_mask, unsigned, (const AVS_VideoInfo*))                                           \
+    X(avs_prop_num_keys, int, (AVS_ScriptEnvironment*, const AVS_Map*))                                 \
+    X(avs_prop_get_key, const char*, (AVS_ScriptEnvironment*, const AVS_Map*, int))                     \
+    X(avs_prop_num_elements, int, (AVS_ScriptEnvironment*, const AVS_Map*, const char*))                \
+    X(avs_prop_get_type, char, (AVS_ScriptEnvironment*, const AVS_Map*, const char*))                   \
+    X(avs_prop_get_data, const char*, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*)) \
+    X(avs_prop_get_data_size, int, (AVS_ScriptEnvironment*, const AVS_Map*, const char*, int, int*))
 
 #define AVS_LIBRARY_SLOT(name, result, parameters) result(AVSC_CC* name) parameters;
 

@@ -31,3 +31,10 @@ int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFra
     if (result == FRAME_PROP_PRESENT) *value = read;
     return result;
 }
+
+bool frame_props_enumerable(void) {
+    const AVS_Library* avs = avs_library;
+    return avs->avs_prop_num_keys != nullptr && avs->avs_prop_get_key != nullptr &&
+           avs->avs_prop_num_elements != nullptr && avs->avs_prop_get_type != nullptr &&
+           avs->avs_prop_get_data != nullptr && avs->avs_prop_get_data_size != nullptr;
+}

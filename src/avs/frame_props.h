@@ -25,4 +25,9 @@ int read_int_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame
 int read_float_frame_prop(AVS_ScriptEnvironment* environment, const AVS_VideoFrame* frame, const char* key,
                           double* value);
 
+// Whether the optional calls that list a frame's properties are bound:
+// avs_prop_num_keys, avs_prop_get_key, avs_prop_num_elements,
+// avs_prop_get_type, avs_prop_get_data and avs_prop_get_data_size.
+bool frame_props_enumerable(void);
+
 #endif

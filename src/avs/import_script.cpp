@@ -4,7 +4,9 @@
 #include <string.h>
 
 #include "avs/avs_library.h"
+#include "avs/frame_props.h"
 #include "checkpoint_log.h"
+#include "clock.h"
 #include "exit_status.h"
 #include "platform_files.h"
 
@@ -83,6 +85,15 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
         return unwind(STATUS_CANNOT_START, environment);
     }
 
+    if (settings->enumerate_props && !frame_props_enumerable()) {
+        log_checkpoint(log, "failed: frame property enumeration unavailable");
+        fprintf(stderr,
+                "loaded AviSynth lacks the frame property enumeration (avs_prop_num_keys, avs_prop_get_key, "
+                "avs_prop_num_elements, avs_prop_get_type, avs_prop_get_data, avs_prop_get_data_size) that "
+                "--props needs\n");
+        return unwind(STATUS_CANNOT_START, environment);
+    }
+
     if (settings->memory_max_mb > 0) {
         // The library bounds the cache (AviSynth+ 3.7.5 keeps at least
         // 64 MB): a value it did not take is told, not hidden.
@@ -113,7 +124,9 @@ int import_script(const import_settings* settings, FILE* log, imported_script* s
         fprintf(stderr, "Import: couldn't open \"%s\": %s\n", settings->script_path, strerror(EISDIR));
         return unwind(STATUS_IMPORT_FAILED, environment);
     }
+    double import_start = monotonic_seconds();
     AVS_Value result = invoke_import(environment, settings->script_path);
+    script->import_seconds = monotonic_seconds() - import_start;
 
     if (result.type == 'e') {
         log_checkpoint(log, "failed: import");

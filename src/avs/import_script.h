@@ -10,6 +10,7 @@ struct imported_script {
     AVS_ScriptEnvironment* environment;
     AVS_Clip* clip;
     const AVS_VideoInfo* video_info;
+    double import_seconds;  // what Import took
 };
 
 // What the environment gets before the import.
@@ -19,6 +20,7 @@ struct import_settings {
     int memory_max_mb;               // the frame cache's cap; 0: the library's default
     const char* const* script_args;  // "name=value" items, already checked
     int script_arg_count;
+    bool enumerate_props;  // the run lists every frame property: refused without the calls
 };
 
 // Creates the environment, checks for the frame property functions, caps

@@ -212,8 +212,8 @@ static int fetch_unit(run_job* job, int64_t n, unit* u, bool skip_drop) {
         u->frame = get_frame(job, index);
         if (u->frame == nullptr) return STATUS_FRAME_FAILED;
         double start = timeline_frame_start(&mkv->timeline, job->script->environment, u->frame);
-        if (!(skip_drop && dropped(job, u->frame)) &&
-            !add_video_block(mkv, slot, u->frame, start, &u->chunk)) {
+        u->dropped = skip_drop && dropped(job, u->frame);
+        if (!u->dropped && !add_video_block(mkv, slot, u->frame, start, &u->chunk)) {
             avs_library->avs_release_video_frame(u->frame);
             u->frame = nullptr;
             job->failure = {"failed to read the planes of frame", index, {"", ""}};

@@ -245,8 +245,10 @@ static int y4m_skip_drop_fetch(run_job* job, int64_t n, unit* u) {
     // An unreadable flag keeps the frame: losing a frame is worse.
     if (read_int_frame_prop(job->script->environment, u->frame, "zvk_drop_frame", &drop) ==
             FRAME_PROP_PRESENT &&
-        drop != 0)
+        drop != 0) {
+        u->dropped = true;
         return STATUS_DONE;
+    }
     return describe_frame(job, n, u);
 }
 

@@ -25,6 +25,7 @@
 struct unit {
     AVS_VideoFrame* frame;  // a frame held until its bytes are out, or null
     stream_chunk chunk;     // stream outputs: what goes out; empty: nothing
+    bool dropped;           // a skip-drop form left the frame out of its stream
 };
 
 // Why a fetch failed, told once the units before it are out and counted:
@@ -47,6 +48,8 @@ struct run_job {
     const char* csv_path;        // validation: null when no CSV is asked for
     const char* timecodes_path;  // Y4M: the timestamp file, or null
     bool y4m_tags;               // Y4M: the header carries the first frame's properties
+    const char* bench_csv_path;  // --bench: the per-frame CSV, or null
+    const char* props_path;      // --props: the dump of every fetched frame, or null
     int64_t expected_source_id;
     int64_t units;  // frames, unless prepare says otherwise
     // Audio: the seconds of one unit and of them all, for progress shown

@@ -16,5 +16,6 @@ extern const output_steps info_output;
 extern const output_steps wav_extensible_output;
 extern const output_steps mkv_output;
 extern const output_steps mkv_skip_drop_output;
+extern const output_steps bench_output;
 
 #endif

@@ -9,6 +9,7 @@
 #include "pipe/stream_out.h"
 #include "pipe/stream_writer.h"
 #include "process_setup.h"
+#include "reports/props_dump.h"
 #include "run/progress.h"
 
 // The units handed to the stream writer, oldest first: each is released
@@ -52,6 +53,13 @@ static int fetch_units(const output_steps* output, run_job* job, progress* p) {
         double fetch_start = monotonic_seconds();
         status = output->fetch(job, n, &u);
         if (status != STATUS_DONE) break;
+        status = dump_unit_props(job, n, &u);
+        if (status != STATUS_DONE) {
+            u.chunk.count = 0;
+            settle(output, job, &flight, 0);
+            if (output->release != nullptr) output->release(job, &u);
+            break;
+        }
         if (!output->streams || u.chunk.count == 0) {
             // Nothing of it goes out: it is done after the units before it.
             settle(output, job, &flight, 0);
@@ -79,6 +87,7 @@ int run_output(const output_steps* output, run_job* job) {
     }
     job->overlap = output->streams ? STREAM_WRITER_DEPTH - 1 : 0;
     int status = output->prepare != nullptr ? output->prepare(job) : STATUS_DONE;
+    if (status == STATUS_DONE && job->props_path != nullptr) status = open_props_dump(job->props_path);
     if (status == STATUS_DONE) {
         progress p;
         // Audio counts its steps, a few per minute of sound.
@@ -100,7 +109,7 @@ int run_output(const output_steps* output, run_job* job) {
         else if (status == STATUS_OUTPUT_FAILED && standard_output_error() != 0)
             report_standard_output_error();
     }
-    status = output->finish(job, status);
+    status = output->finish(job, close_props_dump(status));
     free(job->state);
     job->state = nullptr;
     return status;

@@ -171,7 +171,10 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
         "       zvk_avs_runner --mkv script.avs\n"
         "       zvk_avs_runner --mkv-skip-drop script.avs\n"
         "       zvk_avs_runner --y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the "
-        "header)\n";
+        "header)\n"
+        "       zvk_avs_runner --bench script.avs [frames.csv]\n"
+        "       zvk_avs_runner --props file (before any form that fetches frames: all but --wav, --rf64, "
+        "--wav-extensible and --info)\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

@@ -136,7 +136,18 @@ const pixel_format* find_pixel_format(int value) {
 
 // ---- the clip description ----------------------------------------------------
 
-enum prop_kind { PROP_INT, PROP_INT_FRAME, PROP_FLOAT, PROP_STRING, PROP_ERROR, PROP_ABSENT };
+enum prop_kind {
+    PROP_INT,
+    PROP_INT_FRAME,
+    PROP_FLOAT,
+    PROP_STRING,
+    PROP_ERROR,
+    PROP_ABSENT,
+    PROP_INTS,
+    PROP_FLOATS,
+    PROP_CLIP,
+    PROP_FRAME,
+};
 
 struct frame_range {
     int first;
@@ -150,7 +161,33 @@ struct prop_rule {
     int64_t int_value;
     double float_value;
     int error;
+    std::string bytes;            // string: \xHH in the value is one byte
+    std::vector<double> numbers;  // ints, floats: the elements
 };
+
+// "1,2,3" or "0.5, -1e300": the elements of an array property.
+std::vector<double> parse_numbers(const std::string& list) {
+    std::vector<double> numbers;
+    for (const char* p = list.c_str(); *p != '\0';) {
+        char* end;
+        numbers.push_back(strtod(p, &end));
+        p = *end == ',' ? end + 1 : end + strlen(end);
+    }
+    return numbers;
+}
+
+std::string unescape_bytes(const std::string& text) {
+    std::string bytes;
+    for (size_t i = 0; i < text.size(); i++) {
+        if (text.compare(i, 2, "\\x") == 0 && i + 4 <= text.size()) {
+            bytes += (char)strtol(text.substr(i + 2, 2).c_str(), nullptr, 16);
+            i += 3;
+        } else {
+            bytes += text[i];
+        }
+    }
+    return bytes;
+}
 
 struct description {
     char result = 'c';
@@ -188,6 +225,12 @@ struct description {
     // audio fetches leave the buffer as it is, so that the stand-in's own
     // memory traffic stays out of what is measured.
     bool hot_memory = false;
+    // Single bytes of a slot changed after it is filled: SLOT, OFFSET, BYTE.
+    struct poke {
+        size_t slot, offset;
+        unsigned char byte;
+    };
+    std::vector<poke> pokes;
     // The clip's channel mask, as the library's mask calls answer it.
     bool has_channel_mask = false;
     unsigned channel_mask = 0;
@@ -308,7 +351,13 @@ std::string parse_line(description& d, const std::string& raw) {
         else if (kind == "float")
             rule.kind = PROP_FLOAT, rule.float_value = strtod(arg.c_str(), nullptr);
         else if (kind == "string")
-            rule.kind = PROP_STRING;
+            rule.kind = PROP_STRING, rule.bytes = unescape_bytes(arg);
+        else if (kind == "ints" || kind == "floats")
+            rule.kind = kind == "ints" ? PROP_INTS : PROP_FLOATS, rule.numbers = parse_numbers(arg);
+        else if (kind == "clip")
+            rule.kind = PROP_CLIP;
+        else if (kind == "videoframe")
+            rule.kind = PROP_FRAME;
         else if (kind == "error")
             rule.kind = PROP_ERROR, rule.error = (int)to_int(arg);
         else if (kind == "absent")
@@ -390,6 +439,11 @@ std::string parse_line(description& d, const std::string& raw) {
         d.frame_gate = value;
     } else if (key == "private_frames") {
         d.private_frames = to_int(value) != 0;
+    } else if (key == "poke") {
+        long long slot = 0, offset = 0, byte = 0;
+        if (sscanf(value.c_str(), "%lld %lld %lld", &slot, &offset, &byte) != 3)
+            return "poke needs SLOT OFFSET BYTE in: " + raw;
+        d.pokes.push_back({(size_t)slot, (size_t)offset, (unsigned char)byte});
     } else if (key == "hot_memory") {
         d.hot_memory = to_int(value) != 0;
     } else if (key == "channel_mask") {
@@ -546,6 +600,9 @@ clip_state* make_clip(const description& d) {
         delete c;
         return nullptr;
     }
+    for (const description::poke& p : d.pokes)
+        if (p.slot < (size_t)c->slots && p.offset < c->slot_size)
+            c->pixels[c->slot_size * p.slot + p.offset] = p.byte;
     fill_samples(c);
     return c;
 }
@@ -852,13 +909,22 @@ namespace {
     const prop_rule* r = find_rule(f->clip, key, f->n);
     int64_t value = 0;
     *float_value = 0.0;
+    bool array = r != nullptr && (r->kind == PROP_INTS || r->kind == PROP_FLOATS);
     if (r == nullptr || r->kind == PROP_ABSENT)
         *error = 1;
-    else if (index != 0)
+    else if (array && want_float != (r->kind == PROP_FLOATS))
+        *error = 2;
+    else if (array && (index < 0 || (size_t)index >= r->numbers.size()))
+        *error = 4;
+    else if (array) {
+        *error = 0;
+        value = (int64_t)r->numbers[(size_t)index];
+        *float_value = r->numbers[(size_t)index];
+    } else if (index != 0)
         *error = 4;
     else if (r->kind == PROP_ERROR)
         *error = r->error;
-    else if (r->kind == PROP_STRING)
+    else if (r->kind == PROP_STRING || r->kind == PROP_CLIP || r->kind == PROP_FRAME)
         *error = 2;
     else if (want_float != (r->kind == PROP_FLOAT))
         *error = 2;
@@ -888,6 +954,81 @@ STANDIN_EXPORT double STANDIN_CC avs_prop_get_float(void* env, const void* map, 
     return value;
 }
 #endif
+
+#if !defined(STANDIN_WITHOUT_PROP_ENUMERATION)
+namespace {
+// The keys a frame's map holds: each key once, in the order of its first
+// rule, where the last rule for the frame does not make it absent.
+std::vector<const prop_rule*> frame_keys(const void* map) {
+    const frame_handle* f = (const frame_handle*)map;
+    std::vector<const prop_rule*> keys;
+    for (const prop_rule& r : f->clip->d.props) {
+        const prop_rule* last = find_rule(f->clip, r.key.c_str(), f->n);
+        if (last == nullptr || last->kind == PROP_ABSENT) continue;
+        bool seen = false;
+        for (const prop_rule* k : keys) seen = seen || k->key == r.key;
+        if (!seen) keys.push_back(last);
+    }
+    return keys;
+}
+}  // namespace
+
+STANDIN_EXPORT int STANDIN_CC avs_prop_num_keys(void*, const void* map) {
+    return (int)frame_keys(map).size();
+}
+
+STANDIN_EXPORT const char* STANDIN_CC avs_prop_get_key(void*, const void* map, int index) {
+    std::vector<const prop_rule*> keys = frame_keys(map);
+    return index >= 0 && (size_t)index < keys.size() ? keys[(size_t)index]->key.c_str() : nullptr;
+}
+
+STANDIN_EXPORT int STANDIN_CC avs_prop_num_elements(void*, const void* map, const char* key) {
+    const frame_handle* f = (const frame_handle*)map;
+    const prop_rule* r = find_rule(f->clip, key, f->n);
+    if (r == nullptr || r->kind == PROP_ABSENT) return -1;
+    return r->kind == PROP_INTS || r->kind == PROP_FLOATS ? (int)r->numbers.size() : 1;
+}
+
+STANDIN_EXPORT char STANDIN_CC avs_prop_get_type(void*, const void* map, const char* key) {
+    const frame_handle* f = (const frame_handle*)map;
+    const prop_rule* r = find_rule(f->clip, key, f->n);
+    if (r == nullptr) return 'u';
+    switch (r->kind) {
+    case PROP_FLOAT:
+    case PROP_FLOATS: return 'f';
+    case PROP_STRING: return 's';
+    case PROP_CLIP: return 'c';
+    case PROP_FRAME: return 'v';
+    case PROP_ABSENT: return 'u';
+    default: return 'i';
+    }
+}
+
+namespace {
+const prop_rule* data_rule(const void* map, const char* key, int index, int* error) {
+    const frame_handle* f = (const frame_handle*)map;
+    const prop_rule* r = find_rule(f->clip, key, f->n);
+    *error = r == nullptr || r->kind == PROP_ABSENT ? 1
+             : r->kind == PROP_ERROR                ? r->error
+             : r->kind != PROP_STRING               ? 2
+             : index != 0                           ? 4
+                                                    : 0;
+    return *error == 0 ? r : nullptr;
+}
+}  // namespace
+
+STANDIN_EXPORT const char* STANDIN_CC avs_prop_get_data(void*, const void* map, const char* key, int index,
+                                                        int* error) {
+    const prop_rule* r = data_rule(map, key, index, error);
+    return r != nullptr ? r->bytes.c_str() : nullptr;
+}
+
+STANDIN_EXPORT int STANDIN_CC avs_prop_get_data_size(void*, const void* map, const char* key, int index,
+                                                     int* error) {
+    const prop_rule* r = data_rule(map, key, index, error);
+    return r != nullptr ? (int)r->bytes.size() : -1;
+}
+#endif  // STANDIN_WITHOUT_PROP_ENUMERATION
 #endif  // STANDIN_WITHOUT_FRAME_PROPS
 
 namespace {

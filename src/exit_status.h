@@ -19,7 +19,8 @@
       "name (`--timecodes`, `--props`, the `--bench` CSV)")                                                 \
     X(STATUS_NOT_A_CLIP, 3, "the script returned something other than a clip")                              \
     X(STATUS_NO_Y4M_TAG, 4,                                                                                 \
-      "Y4M: the clip's pixel format has no YUV4MPEG2 tag; Matroska: no raw layout FFmpeg reads")            \
+      "Y4M: the clip's pixel format has no YUV4MPEG2 tag; Matroska: no raw layout FFmpeg reads; raw: "      \
+      "a pixel type the library does not define")                                                           \
     X(STATUS_FRAME_FAILED, 5, "a frame cannot be fetched, or its planes cannot be read")                    \
     X(STATUS_NO_AUDIO, 6, "WAV: the clip has no audio; Matroska: neither video nor audio")                  \
     X(STATUS_SAMPLE_TYPE, 7, "WAV or Matroska: the audio sample type is not supported (8-bit, or unknown)") \

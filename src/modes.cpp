@@ -158,6 +158,26 @@ const run_mode run_modes[] = {
         ACCEPTS_FRAMES | ACCEPTS_PROPS,     // accepts
         &bench_output,                      // output
     },
+    {
+        "--info-frame0",             // option
+        "--info-frame0 script.avs",  // usage
+        21,                          // usage_line
+        1,                           // min_values
+        1,                           // max_values
+        nullptr,                     // take_values
+        ACCEPTS_PROPS,               // accepts
+        &info_frame0_output,         // output
+    },
+    {
+        "--raw",                                             // option
+        "--raw script.avs",                                  // usage
+        22,                                                  // usage_line
+        1,                                                   // min_values
+        1,                                                   // max_values
+        nullptr,                                             // take_values
+        ACCEPTS_FRAMES | ACCEPTS_TIMECODES | ACCEPTS_PROPS,  // accepts
+        &raw_output,                                         // output
+    },
 };
 
 const size_t run_mode_count = sizeof run_modes / sizeof run_modes[0];

@@ -10,6 +10,7 @@
 #include "avs/avs_library.h"
 #include "avs/frame_props.h"
 #include "exit_status.h"
+#include "formats/frame_stream.h"
 #include "formats/mkv_layout.h"
 #include "formats/raw_planes.h"
 #include "formats/timecodes.h"
@@ -134,29 +135,18 @@ static int mkv_header_step(run_job* job) {
     return STATUS_DONE;
 }
 
-static AVS_VideoFrame* get_frame(run_job* job, int index) {
-    AVS_VideoFrame* frame = avs_library->avs_get_frame(job->script->clip, index);
-    // The clip's error text belongs to the failed fetch: it is read at once.
-    if (frame == nullptr) job->failure = {"failed to get frame", index, clip_error_suffix(job->script->clip)};
-    return frame;
-}
-
 // The frame's block: its header, then its planes, rows without padding,
 // packed RGB top row first. False where the library's planes are not the
 // layout's (nothing is added then).
 static bool add_video_block(mkv_state* mkv, mkv_slot* slot, const AVS_VideoFrame* frame, double start_ms,
                             stream_chunk* chunk) {
-    const AVS_Library* avs = avs_library;
     const raw_planes& layout = mkv->layout;
-    const unsigned char* firsts[4];
-    int pitches[4];
+    plane_rows rows[4];
     for (int i = 0; i < layout.count; i++) {
         const raw_plane& plane = layout.planes[i];
-        firsts[i] = avs->avs_get_read_ptr_p(frame, plane.id);
-        pitches[i] = avs->avs_get_pitch_p(frame, plane.id);
-        if (avs->avs_get_row_size_p(frame, plane.id) != plane.row_bytes ||
-            avs->avs_get_height_p(frame, plane.id) != plane.height ||
-            (firsts[i] == nullptr && plane.row_bytes > 0 && plane.height > 0))
+        rows[i] = plane_of(frame, plane.id);
+        // The block's size was set from the layout.
+        if (!readable(&rows[i]) || rows[i].row_size != plane.row_bytes || rows[i].height != plane.height)
             return false;
     }
     // Durations of a frame property may sum past what a timestamp holds.
@@ -168,10 +158,10 @@ static bool add_video_block(mkv_state* mkv, mkv_slot* slot, const AVS_VideoFrame
     for (int i = 0; i < layout.count; i++) {
         const raw_plane& plane = layout.planes[i];
         if (layout.bottom_up && plane.height > 0)
-            add_chunk_part(chunk, firsts[i] + (ptrdiff_t)(plane.height - 1) * pitches[i],
-                           -(ptrdiff_t)pitches[i], (size_t)plane.row_bytes, plane.height);
+            add_chunk_part(chunk, rows[i].first + (ptrdiff_t)(plane.height - 1) * rows[i].pitch,
+                           -(ptrdiff_t)rows[i].pitch, (size_t)plane.row_bytes, plane.height);
         else
-            add_chunk_part(chunk, firsts[i], pitches[i], (size_t)plane.row_bytes, plane.height);
+            add_chunk_part(chunk, rows[i].first, rows[i].pitch, (size_t)plane.row_bytes, plane.height);
     }
     return true;
 }
@@ -209,7 +199,7 @@ static int fetch_unit(run_job* job, int64_t n, unit* u, bool skip_drop) {
     int64_t audio_end = mkv->audio.count;
     if (n < mkv->frames) {
         int index = job->first_frame + (int)n;
-        u->frame = get_frame(job, index);
+        u->frame = stream_get_frame(job, index);
         if (u->frame == nullptr) return STATUS_FRAME_FAILED;
         double start = timeline_frame_start(&mkv->timeline, job->script->environment, u->frame);
         u->dropped = skip_drop && dropped(job, u->frame);

@@ -13,6 +13,8 @@ extern const output_steps y4m_skip_drop_output;
 extern const output_steps wav_output;
 extern const output_steps rf64_output;
 extern const output_steps info_output;
+extern const output_steps info_frame0_output;
+extern const output_steps raw_output;
 extern const output_steps wav_extensible_output;
 extern const output_steps mkv_output;
 extern const output_steps mkv_skip_drop_output;

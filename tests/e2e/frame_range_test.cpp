@@ -174,7 +174,9 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
         "header)\n"
         "       zvk_avs_runner --bench script.avs [frames.csv]\n"
         "       zvk_avs_runner --props file (before any form that fetches frames: all but --wav, --rf64, "
-        "--wav-extensible and --info)\n";
+        "--wav-extensible and --info)\n"
+        "       zvk_avs_runner --info-frame0 script.avs\n"
+        "       zvk_avs_runner --raw script.avs\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--frames", "0", "1"},
              {"--frames", "0"},

@@ -65,6 +65,9 @@ TEST_F(MkvConsumers, FfmpegDecodesEveryLayout) {
         {"YUY2", "yuyv422", {{128, 48}}, false},
         {"BGR24", "bgr24", {{192, 48}}, true},
         {"BGR32", "bgra", {{256, 48}}, true},
+        // G, B, R and alpha by the library's plane ids.
+        {"RGBP", "gbrp", {{64, 48}, {64, 48}, {64, 48}}, false},
+        {"YUVA420", "yuva420p", {{64, 48}, {32, 24}, {32, 24}, {64, 48}}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pixel);

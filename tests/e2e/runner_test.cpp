@@ -53,10 +53,11 @@ static bool text_mode_stdout(const std::vector<std::string>& args) {
     // the name of a form.
     for (const std::string& option : args) {
         if (option == "--y4m" || option == "--y4m-skip-drop" || option == "--wav" || option == "--rf64" ||
-            option == "--wav-extensible" || option == "--mkv" || option == "--mkv-skip-drop")
+            option == "--wav-extensible" || option == "--mkv" || option == "--mkv-skip-drop" ||
+            option == "--raw")
             return false;
         if (option == "--validate" || option == "--validate-real" || option == "--check-source" ||
-            option == "--info")
+            option == "--info" || option == "--info-frame0")
             return true;
     }
     return true;

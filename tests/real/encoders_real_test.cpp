@@ -71,4 +71,89 @@ TEST_F(RealEncoders, LongHeaderWithinEightyBytes) {
     EXPECT_EQ(shell("ffprobe -v error -show_entries stream=field_order -of csv=p=0 long.264"), "bb\n");
 }
 
+// Frames that differ from one another, top from bottom and left from right.
+const char* raw_source =
+    "c = ColorBars(width=64, height=48, pixel_type=\"YV24\").Trim(0, -1)\n"
+    "c = Interleave(c, c.FlipVertical(), c.FlipHorizontal())\n";
+
+struct raw_family {
+    const char* convert;  // from the YV24 bars
+    const char* pix_fmt;  // as --info names it, "null" for none
+    // The planes (Extract<letter>), in the stream's order; "" for packed.
+    const char* extracts;
+    // Packed: the planar format whose planes FFmpeg's reading must equal.
+    const char* planar_twin;
+    const char* twin_pix_fmt;
+};
+
+class RealRaw : public RealEncoders {
+protected:
+    std::string raw_of(const std::string& avs) {
+        run_result r = run_avs({"--raw", "@"}, avs);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+};
+
+// Every family, read back by FFmpeg with the -pix_fmt --info names: the
+// frames are the library's planes, in the stream's order.
+TEST_F(RealRaw, EveryFamilyReadBackByFfmpeg) {
+    const raw_family families[] = {
+        {"ConvertToYUV420()", "yuv420p", "YUV", nullptr, nullptr},
+        {"ConvertToYUV422().ConvertBits(10)", "yuv422p10le", "YUV", nullptr, nullptr},
+        {"ConvertBits(16)", "yuv444p16le", "YUV", nullptr, nullptr},
+        {"ConvertToYUV420().ConvertBits(32)", "null", "YUV", nullptr, nullptr},
+        {"ConvertToY()", "gray", "Y", nullptr, nullptr},
+        {"ConvertToY().ConvertBits(12)", "gray12le", "Y", nullptr, nullptr},
+        {"ConvertToY().ConvertBits(32)", "grayf32le", "Y", nullptr, nullptr},
+        {"ConvertToPlanarRGB()", "gbrp", "GBR", nullptr, nullptr},
+        {"ConvertToPlanarRGB().ConvertBits(32)", "gbrpf32le", "GBR", nullptr, nullptr},
+        {"ConvertToPlanarRGBA()", "gbrap", "GBRA", nullptr, nullptr},
+        {"ConvertToYUVA420()", "yuva420p", "YUVA", nullptr, nullptr},
+        {"ConvertToYUVA444().ConvertBits(16)", "yuva444p16le", "YUVA", nullptr, nullptr},
+        {"ConvertToRGB24()", "bgr24", "", "ConvertToRGB24().ConvertToPlanarRGB()", "gbrp"},
+        {"ConvertToRGB32()", "bgra", "", "ConvertToRGB32().ConvertToPlanarRGBA()", "gbrap"},
+        {"ConvertToRGB48()", "bgr48le", "", "ConvertToRGB48().ConvertToPlanarRGB()", "gbrp16le"},
+        {"ConvertToRGB64()", "bgra64le", "", "ConvertToRGB64().ConvertToPlanarRGBA()", "gbrap16le"},
+        {"ConvertToYUY2()", "yuyv422", "", "ConvertToYUY2().ConvertToYV16()", "yuv422p"},
+    };
+    for (const raw_family& f : families) {
+        SCOPED_TRACE(f.convert);
+        std::string avs = std::string(raw_source) + "c." + f.convert + "\n";
+        write_file(path("clip.avs"), avs);
+        run_result info = run_avs({"--info", "@"}, avs);
+        write_file(path("info.json"), info.out);
+        EXPECT_EQ(shell("jq -r .video.ffmpeg_pix_fmt info.json"), std::string(f.pix_fmt) + "\n");
+        std::string raw = raw_of(avs);
+        write_file(path("clip.raw"), raw);
+        if (*f.extracts != '\0') {
+            // The stream is frame by frame the planes the library extracts.
+            std::vector<std::string> planes;
+            for (const char* plane = f.extracts; *plane != '\0'; plane++)
+                planes.push_back(raw_of(avs + "Extract" + *plane + "()\n"));
+            std::string expected;
+            for (int frame = 0; frame < 3; frame++)
+                for (const std::string& plane : planes)
+                    expected += plane.substr(plane.size() / 3 * frame, plane.size() / 3);
+            EXPECT_TRUE(raw == expected) << raw.size() << " bytes, " << expected.size() << " expected";
+        }
+        if (std::string(f.pix_fmt) == "null") continue;
+        // FFmpeg reads three whole frames of that format, as they are...
+        std::string read = "ffmpeg -nostdin -v error -f rawvideo -pix_fmt " + std::string(f.pix_fmt) +
+                           " -s 64x48 -r 25 -i clip.raw ";
+        shell(read + "-f rawvideo -y same.raw");
+        EXPECT_TRUE(read_file(path("same.raw")) == raw);
+        EXPECT_EQ(
+            shell(
+                "ffprobe -v error -f rawvideo -pixel_format " + std::string(f.pix_fmt) +
+                " -video_size 64x48 -count_frames -show_entries stream=nb_read_frames -of csv=p=0 clip.raw"),
+            "3\n");
+        // ...and a packed format is the library's planar twin, top row first.
+        if (f.planar_twin == nullptr) continue;
+        std::string twin = raw_of(std::string(raw_source) + "c." + f.planar_twin + "\n");
+        shell(read + "-f rawvideo -pix_fmt " + f.twin_pix_fmt + " -y twin.raw");
+        EXPECT_TRUE(read_file(path("twin.raw")) == twin);
+    }
+}
+
 }  // namespace

@@ -1036,10 +1036,13 @@ const plane_geometry* plane_of(const void* frame, int plane, const frame_handle*
     *f = (const frame_handle*)frame;
     switch (plane) {
     case 0:
-    case 1: return &(*f)->clip->planes[0];
-    case 2: return &(*f)->clip->planes[1];
-    case 4: return &(*f)->clip->planes[2];
-    case 8: return &(*f)->clip->planes[3];
+    case 1:
+    case 64: return &(*f)->clip->planes[0];  // Y, or G of planar RGB
+    case 2:
+    case 128: return &(*f)->clip->planes[1];  // U, or B
+    case 4:
+    case 32: return &(*f)->clip->planes[2];  // V, or R
+    case 16: return &(*f)->clip->planes[3];  // alpha
     default: return nullptr;
     }
 }

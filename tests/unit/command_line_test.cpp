@@ -88,6 +88,8 @@ TEST(CommandLine, ModeFamiliesByOutput) {
         {"--wav", nullptr, true, -1},
         {"--rf64", nullptr, true, -1},
         {"--check-source", nullptr, false, -1},
+        {"--raw", "zvk_render", true, -1},
+        {"--info-frame0", nullptr, false, -1},
     };
     for (const auto& f : families) {
         const run_mode* mode = find_run_mode(f.name);

@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     static char buffer[4096];
     setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
     if (avs_load_library(nullptr) == nullptr) return 1;
-    import_settings settings = {argv[1], -1, 0, nullptr, 0};
+    import_settings settings = {argv[1], -1, 0, nullptr, 0, false};
     imported_script script;
     int status = import_script(&settings, stderr, &script);
     if (status != 0) return status;

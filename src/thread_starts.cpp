@@ -43,8 +43,7 @@ static bool listed(const volatile LONG* list, int count, DWORD id) {
 
 // Calls visit for each thread of this process but the caller; false when
 // the system gives no list.
-template <typename Visit>
-static bool each_other_thread(Visit visit) {
+static bool each_other_thread(void (*visit)(DWORD id)) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return false;
     DWORD process = GetCurrentProcessId(), self = GetCurrentThreadId();
@@ -63,15 +62,22 @@ void note_threads_before_library(void) {
     });
 }
 
+// What the look at every thread found: one neither there before the
+// library nor started yet.
+static int starting_count = 0;
+static bool starting = false;
+
+static void note_if_starting(DWORD id) {
+    if (!listed(before, before_count, id) && !listed(started, starting_count, id)) starting = true;
+}
+
 void wait_for_starting_threads(void) {
     if (!under_wine()) return;
     ULONGLONG give_up = GetTickCount64() + 1000;
     while (GetTickCount64() < give_up) {
-        int count = started_count < most_threads ? (int)started_count : most_threads;
-        bool starting = false;
-        bool looked = each_other_thread([&](DWORD id) {
-            if (!listed(before, before_count, id) && !listed(started, count, id)) starting = true;
-        });
+        starting_count = started_count < most_threads ? (int)started_count : most_threads;
+        starting = false;
+        bool looked = each_other_thread(note_if_starting);
         if (!looked || !starting) return;
         Sleep(1);
     }

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "thread_starts.h"
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -153,6 +155,11 @@ const char* interruption_name(int value) {
 
 void end_by_interruption(int) { ExitProcess(interrupted_status); }
 
+void end_process(int status) {
+    wait_for_starting_threads();
+    ExitProcess((UINT)status);
+}
+
 #else
 
 void reserve_standard_streams(void) {
@@ -221,5 +228,7 @@ void end_by_interruption(int signo) {
     raise(signo);
     _exit(128 + signo);  // only if the signal could not end the process
 }
+
+void end_process(int status) { _exit(status); }
 
 #endif

@@ -49,4 +49,9 @@ const char* interruption_name(int interruption);
 // child; on Windows the status of a console program ended by Ctrl-C.
 [[noreturn]] void end_by_interruption(int interruption);
 
+// Ends the process with status at once, without the library's teardown:
+// _exit, or on Windows ExitProcess once the threads still starting have
+// started (thread_starts.h).
+[[noreturn]] void end_process(int status);
+
 #endif

@@ -5,13 +5,6 @@
 #include "output_claims.h"
 #include "pipe/stream_out.h"
 #include "process_setup.h"
-#include "thread_starts.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
 
 FILE* end_run_log = nullptr;
 
@@ -42,10 +35,5 @@ void end_run(int status) {
         end_run_log = nullptr;
     }
     if (interruption != 0) end_by_interruption(interruption);
-#if defined(_WIN32)
-    wait_for_starting_threads();
-    ExitProcess((UINT)status);
-#else
-    _exit(status);
-#endif
+    end_process(status);
 }

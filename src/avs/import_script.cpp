@@ -8,6 +8,7 @@
 #include "checkpoint_log.h"
 #include "clock.h"
 #include "exit_status.h"
+#include "platform.h"
 #include "platform_files.h"
 
 static AVS_Value make_value(short type) {
@@ -42,16 +43,16 @@ static bool set_script_args(AVS_ScriptEnvironment* environment, const import_set
     return true;
 }
 
-// On Windows the library's Import reads a name in the ANSI code page unless
-// told it is UTF-8; ASCII names keep the plain call every library knows.
+// Where the library's Import reads a name in the ANSI code page unless told
+// it is UTF-8, a name beyond ASCII says so; ASCII names keep the plain call
+// every library knows.
 static AVS_Value invoke_import(AVS_ScriptEnvironment* environment, const char* path) {
     AVS_Value name = make_value('s');
     name.d.string = path;
-#if defined(_WIN32)
     bool ascii = true;
     for (const char* c = path; *c != '\0'; c++)
         if ((unsigned char)*c >= 0x80) ascii = false;
-    if (!ascii) {
+    if (IMPORT_NAMES_ANSI && !ascii) {
         AVS_Value items[2] = {name, make_value('b')};
         items[1].d.boolean = 1;
         AVS_Value arguments = make_value('a');
@@ -60,7 +61,6 @@ static AVS_Value invoke_import(AVS_ScriptEnvironment* environment, const char* p
         const char* names[2] = {nullptr, "utf8"};
         return avs_library->avs_invoke(environment, "Import", arguments, names);
     }
-#endif
     return avs_library->avs_invoke(environment, "Import", name, nullptr);
 }
 

@@ -49,7 +49,10 @@ static void say_header_notes(const y4m_header_line* line, const y4m_props* props
 }
 
 // Writes and flushes the stream header. props: the first frame's, with
-// --y4m-tags; null: today's fixed tags.
+// --y4m-tags; null: today's fixed tags. It goes through the stream's stdio
+// buffer, not the writer: it is written once, on this thread, before any
+// chunk is handed over, so nothing can come before it, and it is out
+// before the first frame is fetched.
 static void write_y4m_header(const run_job* job, const char* tag, const y4m_props* props, int64_t length) {
     const AVS_VideoInfo* vi = job->script->video_info;
     y4m_header_facts facts = {vi->width, vi->height, job->fps_num, job->fps_den, tag, props, length};

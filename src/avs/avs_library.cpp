@@ -8,12 +8,7 @@
 
 #include "platform.h"
 #include "platform_files.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
+#include "platform_library.h"
 
 AVS_Library* avs_library = nullptr;
 
@@ -37,111 +32,10 @@ struct avs_slot {
 static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
                                          AVS_OPTIONAL_FUNCTIONS(AVS_OPTIONAL_SLOT)};
 
-#if defined(_WIN32)
-
-static const char path_separator = '\\';
-
-static void* open_library(const char* path) {
-    if (path == nullptr) return (void*)LoadLibraryA("avisynth");
-    // --library names the file in UTF-8, like every path the runner takes.
-    wchar_t* wide = wide_path(path);
-    void* handle = wide != nullptr ? (void*)LoadLibraryW(wide) : nullptr;
-    free(wide);
-    return handle;
-}
-
-// Windows users meet the loader's search order in its own documentation.
-static void describe_missing_name(void*, const char*) {}
-
-static void* find_symbol(void* handle, const char* name) {
-    return (void*)GetProcAddress((HMODULE)handle, name);
-}
-
-static void close_library(void* handle) { FreeLibrary((HMODULE)handle); }
-
 int avs_loaded_library_path(char* path, int size) {
     path[0] = '\0';
-    // The loaded module itself: --library may have loaded another file name.
-    HMODULE module = avs_library != nullptr ? (HMODULE)avs_library->handle : nullptr;
-    if (module == nullptr || size < 260) return 0;
-    // 260 is the classic path limit: a result that fills the buffer was cut.
-    wchar_t wide[260];
-    DWORD n = GetModuleFileNameW(module, wide, 260);
-    int bytes = n >= 1 && n <= 259
-                    ? WideCharToMultiByte(CP_UTF8, 0, wide, (int)n, path, size - 1, nullptr, nullptr)
-                    : 0;
-    path[bytes > 0 ? bytes : 0] = '\0';
-    return bytes > 0 ? bytes : 0;
+    return loaded_library_path(avs_library != nullptr ? avs_library->handle : nullptr, path, size);
 }
-
-#else
-
-static const char path_separator = '/';
-
-static void* open_library(const char* path) {
-    if (path != nullptr) {
-        void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr) {
-            const char* answer = dlerror();
-            snprintf(load_problem, sizeof load_problem, "the loader answered: %s", answer ? answer : "");
-        }
-        return handle;
-    }
-#if defined(__APPLE__)
-    static const char* const names[] = {"libavisynth.dylib"};
-#else
-    // The unversioned name first, then the interface versions that carry the
-    // frame property API, newest first.
-    static const char* const names[] = {"libavisynth.so",    "libavisynth.so.12", "libavisynth.so.11",
-                                        "libavisynth.so.10", "libavisynth.so.9",  "libavisynth.so.8"};
-#endif
-    // The loader's answer to the first name is kept: later names are only
-    // tried in case the unversioned link is missing.
-    char first_answer[512] = "";
-    for (const char* name : names) {
-        void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-        if (handle != nullptr) return handle;
-        const char* answer = dlerror();
-        if (first_answer[0] == '\0') snprintf(first_answer, sizeof first_answer, "%s", answer ? answer : "");
-    }
-    int n = snprintf(load_problem, sizeof load_problem, "tried");
-    for (const char* name : names) {
-        if (n > 0 && (size_t)n < sizeof load_problem)
-            n += snprintf(load_problem + n, sizeof load_problem - (size_t)n, "%s %s",
-                          name == names[0] ? "" : ",", name);
-    }
-    if (n > 0 && (size_t)n < sizeof load_problem)
-        snprintf(load_problem + n, sizeof load_problem - (size_t)n, "; the loader answered: %s",
-                 first_answer);
-    return nullptr;
-}
-
-static void describe_missing_name(void* handle, const char* name) {
-    Dl_info info;
-    void* any = dlsym(handle, "avs_create_script_environment");
-    const char* file =
-        any != nullptr && dladdr(any, &info) != 0 && info.dli_fname ? info.dli_fname : "the library";
-    snprintf(load_problem, sizeof load_problem, "%s lacks %s, which the runner requires", file, name);
-}
-
-static void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
-
-static void close_library(void* handle) { dlclose(handle); }
-
-int avs_loaded_library_path(char* path, int size) {
-    path[0] = '\0';
-    if (avs_library == nullptr || size < 1) return 0;
-    // The file that holds a bound function is the file that was loaded.
-    Dl_info info;
-    void* symbol = find_symbol(avs_library->handle, "avs_create_script_environment");
-    if (symbol == nullptr || dladdr(symbol, &info) == 0 || info.dli_fname == nullptr) return 0;
-    size_t n = strlen(info.dli_fname);
-    if (n < 1 || n >= (size_t)size) return 0;
-    memcpy(path, info.dli_fname, n + 1);
-    return (int)n;
-}
-
-#endif
 
 AVS_Library* avs_load_library(const char* path) {
     avs_library = nullptr;
@@ -152,7 +46,8 @@ AVS_Library* avs_load_library(const char* path) {
     // would search their paths for it.
     char local_path[4096];
     if (path != nullptr && strpbrk(path, "/\\") == nullptr) {
-        if (snprintf(local_path, sizeof local_path, ".%c%s", path_separator, path) >= (int)sizeof local_path)
+        if (snprintf(local_path, sizeof local_path, ".%c%s", library_path_separator, path) >=
+            (int)sizeof local_path)
             return nullptr;
         path = local_path;
     }
@@ -168,7 +63,7 @@ AVS_Library* avs_load_library(const char* path) {
     }
     AVS_Library* library = (AVS_Library*)calloc(1, sizeof(AVS_Library));
     if (library == nullptr) return nullptr;
-    library->handle = open_library(path);
+    library->handle = open_library(path, load_problem, sizeof load_problem);
     if (library->handle == nullptr) {
         free(library);
         return nullptr;
@@ -179,7 +74,7 @@ AVS_Library* avs_load_library(const char* path) {
             bool avisynth = find_symbol(library->handle, "avs_create_script_environment") != nullptr;
             load_failure = avisynth ? AVS_LOAD_LACKS_NAME : AVS_LOAD_NOT_AVISYNTH;
             missing_name = slot.name;
-            describe_missing_name(library->handle, slot.name);
+            describe_missing_name(library->handle, slot.name, load_problem, sizeof load_problem);
             close_library(library->handle);
             free(library);
             return nullptr;

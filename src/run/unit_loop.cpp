@@ -87,7 +87,6 @@ int run_output(const output_steps* output, run_job* job) {
     }
     job->overlap = output->streams ? STREAM_WRITER_DEPTH - 1 : 0;
     int status = output->prepare != nullptr ? output->prepare(job) : STATUS_DONE;
-    if (status == STATUS_DONE && job->props_path != nullptr) status = open_props_dump(job->props_path);
     if (status == STATUS_DONE) {
         progress p;
         // Audio counts its steps, a few per minute of sound.
@@ -95,6 +94,9 @@ int run_output(const output_steps* output, run_job* job) {
             job->unit_seconds > 0.0 ? (int)(job->units < INT_MAX ? job->units : INT_MAX) : job->frame_count;
         progress_start(&p, output->progress_label, total, job->unit_seconds, job->total_seconds);
         if (output->header != nullptr) status = output->header(job);
+        // Emptied only once the output has taken the clip: a refused format
+        // leaves the file as it was.
+        if (status == STATUS_DONE && job->props_path != nullptr) status = open_props_dump(job->props_path);
         if (status == STATUS_DONE) {
             progress_range_begins(&p);
             status = fetch_units(output, job, &p);

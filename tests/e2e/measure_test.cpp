@@ -261,6 +261,15 @@ TEST_F(Measure, PropsRefusals) {
             EXPECT_FALSE(trace_has(r.trace, "invoke Import s " + args.back() + " array_size=0 names=null"));
         }
     }
+    // A format the stream refuses leaves the dump's file as it was.
+    write_file(path("kept.jsonl"), "notes\n");
+    for (const char* form : {"--y4m", "--mkv"}) {
+        EXPECT_EQ(run({"--props", native_path(path("kept.jsonl")), form,
+                       script("frames = 2\npixel_type = YUV420PS\n")})
+                      .status,
+                  4);
+        EXPECT_EQ(read_file(path("kept.jsonl")), "notes\n") << form;
+    }
 }
 
 }  // namespace

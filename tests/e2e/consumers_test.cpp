@@ -126,6 +126,8 @@ TEST_F(Consumers, MatroskaPipelinesAsWritten) {
     for (std::string line : lines) {
         SCOPED_TRACE(line);
         bool mpv = line.find("| mpv -") != std::string::npos;
+        if (mpv && !installed("mpv", "mpv")) continue;
+        if (line.find("mkvmerge") != std::string::npos && !installed("mkvmerge", "mkvtoolnix")) continue;
         if (mpv) line.replace(line.find("mpv -"), 5, "mpv --no-config --vo=null --ao=null -");
         std::string where;
         EXPECT_EQ(sh(line, clip, &where), 0) << read_file(where + "/err.txt");

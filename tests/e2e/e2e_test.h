@@ -45,6 +45,10 @@ std::string runner_command(const std::string& variant = "complete", const std::s
 // *status.
 std::string shell_output(const std::string& command, int* status);
 
+// Whether a program is on PATH; without it, says so on a "SKIPPED:" line
+// naming its Debian package (a consumer .ci/packages calls optional).
+bool installed(const std::string& program, const std::string& package);
+
 // Item i of v, counted from the end when negative; a test failure and an
 // empty item when there is none, so a short output fails a test instead of
 // the suite.

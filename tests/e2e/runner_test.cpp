@@ -152,6 +152,12 @@ std::string runner_command(const std::string& variant, const std::string& librar
     return command + " " + shell_quote(e2e.runner);
 }
 
+bool installed(const std::string& program, const std::string& package) {
+    if (system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0) return true;
+    printf("SKIPPED: %s is not installed (Debian package %s)\n", program.c_str(), package.c_str());
+    return false;
+}
+
 std::string shell_output(const std::string& command, int* status) {
     std::string out;
     FILE* p = popen(command.c_str(), "r");

@@ -208,7 +208,7 @@ static const leading_option leading_options[] = {
     {"--progress-bar", 0, take_progress_bar, false, 0,
      "--progress-bar (before any form above: progress for people)", 9},
     {"--timecodes", 1, take_timecodes, false, ACCEPTS_TIMECODES,
-     "--timecodes file (before --y4m or --y4m-skip-drop)", 15},
+     "--timecodes file (before --y4m, --y4m-skip-drop or --raw)", 15},
     {"--y4m-tags", 0, take_y4m_tags, false, ACCEPTS_Y4M_TAGS,
      "--y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the header)", 18},
     {"--props", 1, take_props_path, false, ACCEPTS_PROPS,

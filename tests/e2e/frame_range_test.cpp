@@ -167,7 +167,7 @@ TEST_F(FrameRange, UsageOfTheLaterForms) {
         "       zvk_avs_runner --memory-max megabytes (before any form above)\n"
         "       zvk_avs_runner --library path (before any form above)\n"
         "       zvk_avs_runner --wav-extensible script.avs\n"
-        "       zvk_avs_runner --timecodes file (before --y4m or --y4m-skip-drop)\n"
+        "       zvk_avs_runner --timecodes file (before --y4m, --y4m-skip-drop or --raw)\n"
         "       zvk_avs_runner --mkv script.avs\n"
         "       zvk_avs_runner --mkv-skip-drop script.avs\n"
         "       zvk_avs_runner --y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the "

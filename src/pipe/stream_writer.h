@@ -8,9 +8,10 @@
 // its bytes. So a chunk smaller than a stage's sixteenth is copied into the
 // stage instead (the copy takes less than one wake-up), and the stage goes
 // over as one chunk once the next does not fit, once its first bytes have
-// waited a millisecond (a hand-over a millisecond at most, and no consumer
-// kept waiting longer), or after a fetch of that long (fetching, not the
-// writer, then sets the pace).
+// waited a millisecond (a hand-over a millisecond at most), or after a
+// fetch of that long (fetching, not the writer, then sets the pace). The
+// look is taken as a chunk is staged: a staged chunk may also wait out the
+// one fetch after it, however long, before it goes.
 #ifndef ZVK_STREAM_WRITER_H
 #define ZVK_STREAM_WRITER_H
 

@@ -115,23 +115,20 @@ static size_t chunk_bytes(const stream_chunk* chunk) {
     return bytes;
 }
 
-// The chunk number of the last chunk handed over as it is (no stage), and
-// whether there was one.
-static unsigned long last_whole = 0;
-static bool whole_handed = false;
-
 static void stage(const stream_chunk* chunk, size_t bytes, double fetch_seconds) {
+    if (staged_bytes + bytes > stage_size) send_stage();
     if (chunk->before != nullptr) {
         // Run here, as its bytes are copied, once every chunk handed over
-        // before it has run its own.
-        if (threaded && whole_handed) {
+        // before has been written: the stage that fills is then the one
+        // write ahead of what is out, so a file of lines (a frame's
+        // timestamp) is never more than that write ahead of the stream.
+        if (threaded) {
             lock_shared();
-            while (written <= last_whole) wait_for_change();
+            while (written != handed) wait_for_change();
             unlock_shared();
         }
         chunk->before(chunk->context);
     }
-    if (staged_bytes + bytes > stage_size) send_stage();
     unsigned char* at = stages[filling] + staged_bytes;
     for (int p = 0; p < chunk->count; p++) {
         const byte_rows& rows = chunk->parts[p];
@@ -161,8 +158,6 @@ bool stream_writer_hand(const stream_chunk* chunk, double fetch_seconds) {
     }
     send_stage();
     hand_over(chunk, 1);
-    last_whole = handed - 1;
-    whole_handed = true;
     return false;
 }
 
@@ -187,6 +182,5 @@ void stream_writer_end(void) {
     }
     threaded = false;
     started = false;
-    whole_handed = false;
     stage_in_queue[0] = stage_in_queue[1] = false;
 }

@@ -153,6 +153,26 @@ TEST_F(Timecodes, KilledRunsLeaveALinePerFrameReceived) {
                      &status);
         EXPECT_EQ(status, 0);
     }
+    // Frames just small enough to be staged, 17 to a 1 MiB stage, into a
+    // reader that keeps the pipe full: the file is at most the one stage
+    // being written ahead, never the stage filling behind it too.
+    const size_t staged_frame = y4m_frame(0, yuv_planes(420, 256, 160, 1)).size();
+    const std::string staged_header = "YUV4MPEG2 W256 H160 F25:1 Ip A0:0 C420jpeg\n";
+    std::string staged = script("width = 256\nheight = 160\nframes = 150\n", "staged.avs");
+    for (int kill = 0; kill < 4; kill++) {
+        SCOPED_TRACE("staged " + std::to_string(kill));
+        size_t at = (2 << 20) + std::uniform_int_distribution<size_t>(0, 2 << 20)(random);
+        run_request request;
+        request.when = [at](const std::string& out, const std::string&) { return out.size() >= at; };
+        request.signal_to_send = SIGKILL;
+        request.read_chunk = 16384, request.read_pause_ms = 1;
+        run_result r = run({"--timecodes", path("staged.txt"), "--y4m", staged}, request);
+        ASSERT_GE(r.out.size(), staged_header.size());
+        size_t received = (r.out.size() - staged_header.size()) / staged_frame;
+        size_t lines = read_lines(path("staged.txt")).size() - 1;
+        EXPECT_GE(lines, received);
+        EXPECT_LE(lines, received + (1 << 20) / staged_frame + 1) << r.out.size() << " bytes received";
+    }
 }
 
 TEST_F(Timecodes, OnlyWithTheY4mModes) {

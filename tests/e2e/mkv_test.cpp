@@ -110,8 +110,9 @@ TEST_F(MkvConsumers, VideoAndAudioAsTheirOwnStreamsGiveThem) {
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end(), [](const std::string& a, const std::string& b) {
         return std::stod(a) < std::stod(b);
     }));
-    if (installed("mkvmerge", "mkvtoolnix"))
+    if (installed("mkvmerge", "mkvtoolnix")) {
         EXPECT_EQ(sh("mkvmerge -q -o " + path("remuxed.mkv") + " " + file + " 2>&1"), "");
+    }
     // Float audio alone, and video alone: the one track there is.
     const std::string audio =
         script("frames = 0\naudio_rate = 44100\nsample_type = float\nchannels = 2\naudio_samples = 100000\n",

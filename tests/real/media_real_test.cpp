@@ -122,10 +122,11 @@ TEST_F(RealMedia, MatroskaHoldsTheFramesSamplesAndTimesOfTheOtherStreams) {
     EXPECT_TRUE(decoded("whole.mkv", "a", "s16le") == samples);
     EXPECT_EQ(times("whole.mkv"), timecodes({"--y4m", "@"}));
     // mkvmerge's status is 1 after a warning; mkvtoolnix is an optional package.
-    if (system("command -v mkvmerge >/dev/null 2>&1") == 0)
+    if (system("command -v mkvmerge >/dev/null 2>&1") == 0) {
         EXPECT_EQ(shell("mkvmerge -q -o remuxed.mkv whole.mkv 2>&1"), "");
-    else
+    } else {
         printf("SKIPPED: mkvmerge is not installed (Debian package mkvtoolnix)\n");
+    }
 
     for (const auto& range : {std::pair<int, int>{0, 39}, {40, 79}, {80, 119}}) {
         std::string first = std::to_string(range.first), last = std::to_string(range.second);

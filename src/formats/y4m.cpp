@@ -33,8 +33,10 @@ static void read_header_props(AVS_ScriptEnvironment* environment, const AVS_Vide
             read_int_frame_prop(environment, frame, y4m_prop_keys[i], &props->value[i]) == FRAME_PROP_PRESENT;
 }
 
+// frame: the first frame's number; -1 without frames, whose siting no
+// frame could have told.
 static void say_header_notes(const y4m_header_line* line, const y4m_props* props, int frame) {
-    if (line->notes & Y4M_NOTE_SITING_KEPT) {
+    if ((line->notes & Y4M_NOTE_SITING_KEPT) && frame >= 0) {
         if (props->present[Y4M_CHROMA_LOCATION])
             fprintf(stderr,
                     "--y4m-tags: _ChromaLocation %lld of frame %d has no Y4M tag; the header says C420jpeg\n",
@@ -57,7 +59,7 @@ static void write_y4m_header(const run_job* job, const char* tag, const y4m_prop
     const AVS_VideoInfo* vi = job->script->video_info;
     y4m_header_facts facts = {vi->width, vi->height, job->fps_num, job->fps_den, tag, props, length};
     y4m_header_line line = build_y4m_header(&facts);
-    if (props != nullptr) say_header_notes(&line, props, job->first_frame);
+    if (props != nullptr) say_header_notes(&line, props, job->frame_count > 0 ? job->first_frame : -1);
     fwrite(line.text, 1, (size_t)line.length, stream_file());
     flush_standard_output();
 }

@@ -274,9 +274,13 @@ TEST_F(Y4m, TagsFromTheFirstFrameOfTheStream) {
         {"--y4m-tags", "--y4m-skip-drop", "24", "1", script("frames = 2\nprop _ChromaLocation = int 2\n")});
     EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), "YUV4MPEG2 W4 H2 F24:1 Ip A0:0 C420paldv\n");
     EXPECT_EQ(diagnostic_lines(r.err), "");
-    r = run({"--y4m-tags", "--y4m", script("frames = 0\npixel_type = YUV422P10\n")});
-    EXPECT_EQ(r.out, "YUV4MPEG2 W4 H2 F25:1 Ip A0:0 C422p10 XLENGTH=0\n");
-    EXPECT_TRUE(fetched_frames(r.trace).empty());
+    for (const char* type : {"YUV422P10", "YV12"}) {
+        r = run({"--y4m-tags", "--y4m", script(std::string("frames = 0\npixel_type = ") + type + "\n")});
+        EXPECT_EQ(r.out, std::string("YUV4MPEG2 W4 H2 F25:1 Ip A0:0 ") +
+                             (type[0] == 'Y' && type[1] == 'V' ? "C420jpeg" : "C422p10") + " XLENGTH=0\n");
+        EXPECT_EQ(diagnostic_lines(r.err), "") << type;
+        EXPECT_TRUE(fetched_frames(r.trace).empty());
+    }
     // Only the Y4M forms take it.
     EXPECT_EQ(run({"--y4m-tags", "--wav", clip}).status, 2);
 }

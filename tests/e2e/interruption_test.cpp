@@ -113,19 +113,22 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         EXPECT_TRUE(r.out == expected);
         EXPECT_EQ(item(text_lines(r.err), -1), "interrupted by " + name(c.signo));
     }
-    {
-        // Matroska ends on its last whole block: the planes of the last frame counted.
+    for (const char* form : {"--mkv", "--raw"}) {
+        // Matroska ends on its last whole block, raw planes on the last
+        // whole frame: the planes of the last frame counted.
+        SCOPED_TRACE(form);
         run_request request;
         request.when = done_at_least(50);
         request.signal_to_send = stop(SIGINT);
         run_result r = interrupted(
-            {"--mkv",
+            {form,
              script("width = 320\nheight = 240\nframes = 200\nframe_delay_ms = 10\nframe_period = 7\n")},
             request);
         int done = item(progress_lines(r.err), -1).done;
         EXPECT_LT(done, 200);
         std::string last = plane_bytes((done - 1) % 7, planes);
         EXPECT_TRUE(r.out.size() > last.size() && r.out.substr(r.out.size() - last.size()) == last);
+        if (form[2] == 'r') EXPECT_EQ(r.out.size(), done * last.size());
         EXPECT_EQ(item(text_lines(r.err), -1), "interrupted by " + name(SIGINT));
     }
 

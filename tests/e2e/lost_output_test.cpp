@@ -63,7 +63,7 @@ TEST_F(LostOutput, StreamsThatCannotBeWrittenFail) {
         {"--y4m", video}, {"--y4m-skip-drop", "25", "1", video},
         {"--wav", audio}, {"--rf64", audio},
         {"--mkv", video}, {"--mkv-skip-drop", video},
-        {"--mkv", audio}};
+        {"--mkv", audio}, {"--raw", video}};
     struct {
         const char* kind;
         stdout_mode out_mode;

@@ -128,7 +128,9 @@ TEST_F(Interruption, StreamsEndWithWholeFramesOrSteps) {
         EXPECT_LT(done, 200);
         std::string last = plane_bytes((done - 1) % 7, planes);
         EXPECT_TRUE(r.out.size() > last.size() && r.out.substr(r.out.size() - last.size()) == last);
-        if (form[2] == 'r') EXPECT_EQ(r.out.size(), done * last.size());
+        if (form[2] == 'r') {
+            EXPECT_EQ(r.out.size(), done * last.size());
+        }
         EXPECT_EQ(item(text_lines(r.err), -1), "interrupted by " + name(SIGINT));
     }
 

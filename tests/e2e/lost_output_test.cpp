@@ -178,7 +178,7 @@ TEST_F(LostOutput, TimeoutEndsOnAWholeFrame) {
     const std::vector<plane_size> planes = yuv_planes(420, 320, 240, 1);
     const std::string header = "YUV4MPEG2 W320 H240 F25:1 Ip A0:0 C420jpeg\n";
     std::string expected = header;
-    for (int f = 0; f < 40; f++) expected += y4m_frame(f % 7, planes);
+    for (int f = 0; f < 100; f++) expected += y4m_frame(f % 7, planes);
     std::string clip =
         script("width = 320\nheight = 240\nframes = 1000\nframe_delay_ms = 10\nframe_period = 7\n");
     std::string err_path = path("err.txt");

@@ -200,20 +200,79 @@ struct leading_option {
 };
 
 static const leading_option leading_options[] = {
-    {"--frames", 2, take_frame_range, false, ACCEPTS_FRAMES,
-     "--frames first last (any form above but --check-source)", 8},
-    {"--arg", 1, take_script_arg, true, 0, "--arg name=value (repeatable, before any form above)", 11},
-    {"--memory-max", 1, take_memory_max, false, 0, "--memory-max megabytes (before any form above)", 12},
-    {"--library", 1, take_library_path, false, 0, "--library path (before any form above)", 13},
-    {"--progress-bar", 0, take_progress_bar, false, 0,
-     "--progress-bar (before any form above: progress for people)", 9},
-    {"--timecodes", 1, take_timecodes, false, ACCEPTS_TIMECODES,
-     "--timecodes file (before --y4m, --y4m-skip-drop or --raw)", 15},
-    {"--y4m-tags", 0, take_y4m_tags, false, ACCEPTS_Y4M_TAGS,
-     "--y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the header)", 18},
-    {"--props", 1, take_props_path, false, ACCEPTS_PROPS,
-     "--props file (before any form that fetches frames: all but --wav, --rf64, --wav-extensible and --info)",
-     20},
+    {
+        "--frames",                                                 // name
+        2,                                                          // value_count
+        take_frame_range,                                           // take
+        false,                                                      // repeatable
+        ACCEPTS_FRAMES,                                             // needs
+        "--frames first last (any form above but --check-source)",  // usage
+        8,                                                          // usage_line
+    },
+    {
+        "--arg",                                                 // name
+        1,                                                       // value_count
+        take_script_arg,                                         // take
+        true,                                                    // repeatable
+        0,                                                       // needs
+        "--arg name=value (repeatable, before any form above)",  // usage
+        11,                                                      // usage_line
+    },
+    {
+        "--memory-max",                                    // name
+        1,                                                 // value_count
+        take_memory_max,                                   // take
+        false,                                             // repeatable
+        0,                                                 // needs
+        "--memory-max megabytes (before any form above)",  // usage
+        12,                                                // usage_line
+    },
+    {
+        "--library",                               // name
+        1,                                         // value_count
+        take_library_path,                         // take
+        false,                                     // repeatable
+        0,                                         // needs
+        "--library path (before any form above)",  // usage
+        13,                                        // usage_line
+    },
+    {
+        "--progress-bar",                                               // name
+        0,                                                              // value_count
+        take_progress_bar,                                              // take
+        false,                                                          // repeatable
+        0,                                                              // needs
+        "--progress-bar (before any form above: progress for people)",  // usage
+        9,                                                              // usage_line
+    },
+    {
+        "--timecodes",                                                // name
+        1,                                                            // value_count
+        take_timecodes,                                               // take
+        false,                                                        // repeatable
+        ACCEPTS_TIMECODES,                                            // needs
+        "--timecodes file (before --y4m, --y4m-skip-drop or --raw)",  // usage
+        15,                                                           // usage_line
+    },
+    {
+        "--y4m-tags",                                                                    // name
+        0,                                                                               // value_count
+        take_y4m_tags,                                                                   // take
+        false,                                                                           // repeatable
+        ACCEPTS_Y4M_TAGS,                                                                // needs
+        "--y4m-tags (before --y4m or --y4m-skip-drop: frame properties in the header)",  // usage
+        18,                                                                              // usage_line
+    },
+    {
+        "--props",        // name
+        1,                // value_count
+        take_props_path,  // take
+        false,            // repeatable
+        ACCEPTS_PROPS,    // needs
+        "--props file (before any form that fetches frames: all but --wav, --rf64, --wav-extensible and "
+        "--info)",  // usage
+        20,         // usage_line
+    },
 };
 enum { LEADING_OPTIONS = sizeof leading_options / sizeof leading_options[0] };
 

@@ -133,7 +133,7 @@ void cut_file(int fd, long long size) {
 }
 
 static bool identity_of_stat(const struct stat* st, file_identity* id) {
-    if (!S_ISREG(st->st_mode)) return false;
+    if (!S_ISREG(st->st_mode) && !S_ISFIFO(st->st_mode) && !S_ISSOCK(st->st_mode)) return false;
     *id = {(unsigned long long)st->st_dev, 0, (unsigned long long)st->st_ino};
     return true;
 }

@@ -15,8 +15,9 @@ FILE* open_path(const char* path, const char* mode);
 void cut_file(int fd, long long size);
 
 // Which file a descriptor or a path is, to tell whether two name the same.
-// Only files on disk have one: the null device, a terminal or a pipe is no
-// one's file.
+// Files on disk have one, and on POSIX so have pipes and sockets (lines
+// written into standard output's pipe would mix with what it carries); the
+// null device or a terminal is no one's file.
 struct file_identity {
     unsigned long long device;
     unsigned long long index_high;

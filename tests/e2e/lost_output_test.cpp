@@ -298,6 +298,22 @@ TEST_F(LostOutput, CollidingOutputsAreRefused) {
     shell_output(runner_command() + " --validate " + shell_quote(clip) + " /dev/null >/dev/null 2>/dev/null",
                  &status);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    // Standard output's or error's pipe is theirs as a file is; a pipe of
+    // the file's own is written as a file is.
+    run_result r = run({"--timecodes", "/dev/stderr", "--y4m", clip});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(item(text_lines(r.err), -1), "timecodes file is the file standard error goes to: /dev/stderr");
+    r = run({"--validate", clip, "/dev/stdout"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(item(text_lines(r.err), -1), "validation CSV is the file standard output goes to: /dev/stdout");
+    ASSERT_EQ(mkfifo(path("t.fifo").c_str(), 0600), 0);
+    shell_output("cd " + shell_quote(dir) + " && { cat t.fifo > got.txt & } && " + runner_command() +
+                     " --timecodes t.fifo --y4m " + shell_quote(clip) +
+                     " >/dev/null 2>/dev/null; s=$?; wait; exit $s",
+                 &status);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(read_file(path("got.txt")), "# timestamp format v2\n0\n40\n80\n");
 }
 
 // Two runs on one CSV at once: the second is refused, and the first's CSV

@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <limits>
+#include <string>
 
 #include "avs/avs_library.h"
 #include "avs/import_script.h"
@@ -54,16 +55,27 @@ int hostile_int(int low, int high) {
 
 struct fake_frame {
     int n;
-    unsigned char* memory[3];
-    const unsigned char* first[3];
-    int pitch[3];
-    int row_size[3];
-    int height[3];
+    unsigned char* memory[4];
+    const unsigned char* first[4];
+    int pitch[4];
+    int row_size[4];
+    int height[4];
 };
 
+// The first plane also stands for G and for a packed frame's one plane (0),
+// the second for B, the third for R; alpha has a slot of its own.
 int plane_slot(int plane) {
-    require(plane == AVS_PLANAR_Y || plane == AVS_PLANAR_U || plane == AVS_PLANAR_V, "plane id");
-    return plane == AVS_PLANAR_Y ? 0 : plane == AVS_PLANAR_U ? 1 : 2;
+    switch (plane) {
+    case 0:
+    case AVS_PLANAR_Y:
+    case AVS_PLANAR_G: return 0;
+    case AVS_PLANAR_U:
+    case AVS_PLANAR_B: return 1;
+    case AVS_PLANAR_V:
+    case AVS_PLANAR_R: return 2;
+    case AVS_PLANAR_A: return 3;
+    default: require(false, "plane id"); return 0;
+    }
 }
 
 const char* AVSC_CC fake_clip_get_error(AVS_Clip*) { return in->ConsumeBool() ? "fuzzed failure" : nullptr; }
@@ -79,7 +91,7 @@ AVS_VideoFrame* AVSC_CC fake_get_frame(AVS_Clip*, int n) {
     if (frame_budget-- <= 0 || !in->ConsumeBool()) return nullptr;
     fake_frame* f = (fake_frame*)calloc(1, sizeof(fake_frame));
     f->n = n;
-    for (int p = 0; p < 3; p++) {
+    for (int p = 0; p < 4; p++) {
         f->height[p] = hostile_int(-2, 12);
         f->row_size[p] = hostile_int(-2, 48);
         f->pitch[p] = hostile_int(-64, 64);
@@ -189,6 +201,26 @@ int AVSC_CC fake_set_var(AVS_ScriptEnvironment*, const char* name, AVS_Value val
 }
 int clip_token;
 AVS_Value AVSC_CC fake_invoke(AVS_ScriptEnvironment*, const char* name, AVS_Value args, const char** names) {
+    if (strcmp(name, "VersionString") == 0) {
+        // --info's version of the library: any text, an error, or no string.
+        require(args.type == 'a' && names == nullptr, "VersionString without arguments");
+        static std::string version;
+        AVS_Value v;
+        memset(&v, 0, sizeof v);
+        switch (in->ConsumeIntegralInRange<int>(0, 2)) {
+        case 0:
+            version = in->ConsumeRandomLengthString(300);
+            v.type = 's';
+            v.d.string = version.c_str();
+            break;
+        case 1:
+            v.type = 'e';
+            v.d.string = "fuzzed version error";
+            break;
+        default: v.type = 'i'; break;
+        }
+        return v;
+    }
     require(strcmp(name, "Import") == 0 && args.type == 's' && names == nullptr, "Import of one path");
     static const char letters[] = {'c', 'c', 'c', 'e', 'i', 's', 'b', 'a', 'v', 'f', 'l', 'd', 'n', 0};
     AVS_Value v;
@@ -290,7 +322,7 @@ void run_once() {
         options.timecodes_path = "/dev/null";
     imported_script script;
     const output_steps* output = options.mode->output;
-    import_settings settings = {options.script_path, output->validation_blank, 0, nullptr, 0};
+    import_settings settings = {options.script_path, output->validation_blank, 0, nullptr, 0, false};
     int status = import_script(&settings, nullptr, &script);
     if (status != 0) {
         require(avs_library == nullptr, "the library released on an early failure");

@@ -150,9 +150,10 @@ bool write_output_file(output_file* file, const char* bytes, size_t size) {
 bool output_file_intact(const output_file* file) {
     file_identity open_file, at_path;
     // Nothing to lose in a device or a pipe: only a file on disk has a size.
-    if (size_of_descriptor(file->fd) < 0 || !identity_of_descriptor(file->fd, &open_file)) return true;
+    long long size = size_of_descriptor(file->fd);
+    if (size < 0 || !identity_of_descriptor(file->fd, &open_file)) return true;
     return identity_of_path(file->path, &at_path) && same_identity(&open_file, &at_path) &&
-           size_of_descriptor(file->fd) == file->whole;
+           size == file->whole;
 }
 
 bool close_output_file(output_file* file) {

@@ -85,15 +85,15 @@ void* open_library(const char* path, char* problem, size_t problem_size) {
     return nullptr;
 }
 
+void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
+
 void describe_missing_name(void* handle, const char* name, char* problem, size_t problem_size) {
     Dl_info info;
-    void* any = dlsym(handle, "avs_create_script_environment");
+    void* any = find_symbol(handle, "avs_create_script_environment");
     const char* file =
         any != nullptr && dladdr(any, &info) != 0 && info.dli_fname ? info.dli_fname : "the library";
     snprintf(problem, problem_size, "%s lacks %s, which the runner requires", file, name);
 }
-
-void* find_symbol(void* handle, const char* name) { return dlsym(handle, name); }
 
 void close_library(void* handle) { dlclose(handle); }
 

@@ -33,7 +33,6 @@ static const avs_slot avs_slots[] = {AVS_REQUIRED_FUNCTIONS(AVS_REQUIRED_SLOT)
                                          AVS_OPTIONAL_FUNCTIONS(AVS_OPTIONAL_SLOT)};
 
 int avs_loaded_library_path(char* path, int size) {
-    path[0] = '\0';
     return loaded_library_path(avs_library != nullptr ? avs_library->handle : nullptr, path, size);
 }
 
